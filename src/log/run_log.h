@@ -1,0 +1,73 @@
+// The run log: the one process-wide account of what a run did.
+//
+// Each line is the local time of day ("HH:MM:SS"), two blanks and the message,
+// written as UTF-8 without a byte-order mark; every LF is stored as CR LF. An
+// empty message is a bare line end. Every line is flushed as it is written.
+// Logging never fails towards its callers.
+#ifndef TAVIX_LOG_RUN_LOG_H_
+#define TAVIX_LOG_RUN_LOG_H_
+
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace tavix {
+
+// Owns the platform's log file stream; a stream that failed to open, or whose
+// write or flush failed once, drops everything after that.
+class LogFileStream {
+ public:
+  explicit LogFileStream(const std::u16string& path);
+  ~LogFileStream();
+  LogFileStream(const LogFileStream&) = delete;
+  LogFileStream& operator=(const LogFileStream&) = delete;
+
+  // Writes `bytes` and flushes them to the operating system.
+  void WriteAndFlush(const std::string& bytes);
+  bool failed() const { return stream_ == nullptr || failed_; }
+
+ private:
+  FileStream stream_ = nullptr;
+  bool failed_ = false;
+};
+
+class RunLog {
+ public:
+  // Opens (creates or empties) the file at `path`. A failed open is silent.
+  explicit RunLog(const std::u16string& path);
+  RunLog(const RunLog&) = delete;
+  RunLog& operator=(const RunLog&) = delete;
+
+  // Writes one line: time stamp and two blanks (for a non-empty message),
+  // the message unchanged, and a line end.
+  void WriteLogLine(const std::u16string& message);
+
+  const std::u16string& filePath() const { return *filePath_; }
+  const std::u16string& memoryText() const { return *memoryText_; }
+
+ private:
+  std::unique_ptr<std::u16string> memoryText_;
+  std::unique_ptr<std::u16string> filePath_;
+  bool toFile_ = false;
+  std::unique_ptr<LogFileStream> fileStream_;
+  bool timeStamps_ = false;
+};
+
+// The log file's name, placed in the folder given to the first GetRunLog.
+extern const char16_t kRunLogFileName[];
+
+// Returns the process-wide log, never null. The first call creates it in
+// `folder` (the current directory when empty); later calls ignore `folder`.
+// The log is never destroyed and its file stays open until the process ends.
+RunLog* GetRunLog(const std::u16string& folder = std::u16string());
+
+// Destroys the process-wide log so that the next GetRunLog creates a new one.
+void ResetRunLogForTesting();
+
+// Replaces every LF in `utf8` by CR LF.
+std::string ToCrLf(const std::string& utf8);
+
+}  // namespace tavix
+
+#endif  // TAVIX_LOG_RUN_LOG_H_

@@ -1,0 +1,132 @@
+// The one seam between the portable core and the operating system.
+//
+// Every call the clean-up makes into Windows goes through `Platform`, with the
+// Windows argument lists and result codes, so that the real implementation is
+// a thin pass-through and the simulated one can be checked against it. Wide
+// text is UTF-16 in `char16_t` everywhere; only the Win32 implementation sees
+// `wchar_t`.
+#ifndef TAVIX_PLATFORM_PLATFORM_H_
+#define TAVIX_PLATFORM_PLATFORM_H_
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tavix {
+
+using LONG = std::int32_t;
+using DWORD = std::uint32_t;
+using UINT = std::uint32_t;
+using REGSAM = std::uint32_t;
+using WORD = std::uint16_t;
+using BYTE = std::uint8_t;
+
+// An open registry key. Opaque: the value is the Windows handle itself.
+struct RegKeyTag;
+using HKEY = RegKeyTag*;
+
+// An open log file stream. Opaque to the core.
+struct FileStreamTag;
+using FileStream = FileStreamTag*;
+
+// The predefined roots carry the values Windows gives them (sign-extended on
+// 64-bit), so the real implementation passes them through untouched.
+HKEY PredefinedKey(std::uint32_t id);
+inline HKEY HkeyClassesRoot() { return PredefinedKey(0x80000000u); }
+inline HKEY HkeyCurrentUser() { return PredefinedKey(0x80000001u); }
+inline HKEY HkeyLocalMachine() { return PredefinedKey(0x80000002u); }
+inline HKEY HkeyUsers() { return PredefinedKey(0x80000003u); }
+// True for any handle in the predefined range; such handles are never closed.
+bool IsPredefinedKey(HKEY key);
+
+constexpr LONG kErrorSuccess = 0;
+constexpr LONG kErrorFileNotFound = 2;
+constexpr LONG kErrorAccessDenied = 5;
+constexpr LONG kErrorInvalidHandle = 6;
+constexpr LONG kErrorInvalidParameter = 87;
+constexpr LONG kErrorBadPathname = 161;
+constexpr LONG kErrorMoreData = 234;
+
+constexpr REGSAM kKeyQueryValue = 0x0001;
+constexpr REGSAM kKeySetValue = 0x0002;
+constexpr REGSAM kKeyCreateSubKey = 0x0004;
+constexpr REGSAM kKeyEnumerateSubKeys = 0x0008;
+constexpr REGSAM kKeyNotify = 0x0010;
+constexpr REGSAM kKeyWow64_64Key = 0x0100;
+constexpr REGSAM kKeyWow64_32Key = 0x0200;
+constexpr REGSAM kReadControl = 0x00020000;
+constexpr REGSAM kKeyRead = 0x20019;
+constexpr REGSAM kKeyWrite = 0x20006;
+
+constexpr DWORD kRegOptionNonVolatile = 0;
+constexpr DWORD kRegNone = 0;
+constexpr DWORD kRegSz = 1;
+constexpr DWORD kRegExpandSz = 2;
+constexpr DWORD kRegBinary = 3;
+constexpr DWORD kRegDword = 4;
+constexpr DWORD kRegMultiSz = 7;
+
+// SYSTEMTIME, field for field.
+struct SystemTime {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Registry API. Results are Win32 error codes; only kErrorSuccess is success.
+  virtual LONG RegOpenKeyExW(HKEY key, const char16_t* subKey, DWORD options,
+                             REGSAM samDesired, HKEY* result) = 0;
+  virtual LONG RegQueryValueExW(HKEY key, const char16_t* valueName,
+                                DWORD* reserved, DWORD* type, BYTE* data,
+                                DWORD* cbData) = 0;
+  // `securityAttributes` is always null here; the type stays opaque.
+  virtual LONG RegCreateKeyExW(HKEY key, const char16_t* subKey,
+                               DWORD reserved, char16_t* keyClass,
+                               DWORD options, REGSAM samDesired,
+                               const void* securityAttributes, HKEY* result,
+                               DWORD* disposition) = 0;
+  virtual LONG RegSetValueExW(HKEY key, const char16_t* valueName,
+                              DWORD reserved, DWORD type, const BYTE* data,
+                              DWORD cbData) = 0;
+  virtual LONG RegDeleteValueW(HKEY key, const char16_t* valueName) = 0;
+  virtual LONG RegDeleteKeyW(HKEY key, const char16_t* subKey) = 0;
+  virtual LONG RegCloseKey(HKEY key) = 0;
+
+  // Folders: the character count written (without the NUL), 0 on failure,
+  // or the size needed (with the NUL) when the buffer is too small.
+  virtual DWORD GetTempPathW(DWORD bufferLength, char16_t* buffer) = 0;
+  virtual UINT GetSystemWindowsDirectoryW(char16_t* buffer, UINT size) = 0;
+
+  virtual void GetLocalTime(SystemTime* time) = 0;
+
+  // C runtime file services on wide paths: 0 on success, -1 on failure.
+  virtual int _waccess(const char16_t* path, int mode) = 0;
+  virtual int _wremove(const char16_t* path) = 0;
+
+  // The log file: a byte stream opened create-or-truncate with no sharing
+  // restriction ("wb", _SH_DENYNO). Null on failure.
+  virtual FileStream _wfsopen(const char16_t* path) = 0;
+  // Bytes written; fewer than `size` on failure.
+  virtual std::size_t fwrite(const void* data, std::size_t size,
+                             FileStream stream) = 0;
+  // 0 on success.
+  virtual int fflush(FileStream stream) = 0;
+  virtual int fclose(FileStream stream) = 0;
+};
+
+// The platform the core runs on. Set once by the entry point (or a test)
+// before any other call; the core reaches the operating system only here.
+Platform& CurrentPlatform();
+void SetCurrentPlatform(Platform* platform);
+
+}  // namespace tavix
+
+#endif  // TAVIX_PLATFORM_PLATFORM_H_

@@ -1,0 +1,483 @@
+#include "platform/sim_platform.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tavix {
+namespace {
+
+constexpr LONG kErrorKeyDeleted = 1018;
+constexpr REGSAM kDelete = 0x10000;
+constexpr REGSAM kViewFlags = kKeyWow64_32Key | kKeyWow64_64Key;
+
+// Registry names and file paths compare as Windows compares them: without
+// regard to letter case (ASCII folding is all that this system's names need).
+std::u16string Fold(const std::u16string& text) {
+  std::u16string folded = text;
+  for (char16_t& c : folded) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  }
+  return folded;
+}
+
+std::u16string FoldPath(const std::u16string& path) {
+  std::u16string folded = Fold(path);
+  std::replace(folded.begin(), folded.end(), u'/', u'\\');
+  while (folded.size() > 1 && folded.back() == u'\\') folded.pop_back();
+  return folded;
+}
+
+std::u16string ParentFolder(const std::u16string& foldedPath) {
+  const std::size_t cut = foldedPath.find_last_of(u'\\');
+  return cut == std::u16string::npos ? std::u16string() : foldedPath.substr(0, cut);
+}
+
+std::u16string TextOf(const char16_t* text) { return text ? std::u16string(text) : u"<null>"; }
+
+}  // namespace
+
+struct SimPlatform::Node {
+  std::u16string name;
+  std::map<std::u16string, std::shared_ptr<Node>> children;  // by folded name
+  std::map<std::u16string, Value> values;                    // by folded name
+  REGSAM denied = 0;
+  std::weak_ptr<Node> parent;
+  bool deleted = false;
+
+  std::shared_ptr<Node> Child(const std::u16string& childName) const {
+    const auto it = children.find(Fold(childName));
+    return it == children.end() ? nullptr : it->second;
+  }
+};
+
+SimPlatform::SimPlatform() {
+  for (const HKEY root : {HkeyClassesRoot(), HkeyCurrentUser(), HkeyLocalMachine(), HkeyUsers()}) {
+    roots_[reinterpret_cast<std::uintptr_t>(root)] = std::make_shared<Node>();
+  }
+  Make(HkeyLocalMachine(), 0, u"Software\\Wow6432Node");
+  hklmSoftware_ = Find(HkeyLocalMachine(), 0, u"Software");
+  tempPath_.text = u"C:\\Users\\user\\AppData\\Local\\Temp\\";
+  windowsDirectory_.text = u"C:\\windows";
+  AddFolder(tempPath_.text);
+  AddFolder(windowsDirectory_.text);
+}
+
+SimPlatform::~SimPlatform() = default;
+
+// --- Registry internals ----------------------------------------------------
+
+std::shared_ptr<SimPlatform::Node> SimPlatform::RootNode(HKEY root) const {
+  const auto it = roots_.find(reinterpret_cast<std::uintptr_t>(root));
+  return it == roots_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<SimPlatform::Node> SimPlatform::NodeOf(HKEY key) const {
+  if (auto root = RootNode(key)) return root;
+  const auto it = handles_.find(reinterpret_cast<std::uintptr_t>(key));
+  return it == handles_.end() ? nullptr : it->second.node;
+}
+
+std::shared_ptr<SimPlatform::Node> SimPlatform::Redirect(const std::shared_ptr<Node>& node,
+                                                         REGSAM view) const {
+  if ((view & kKeyWow64_32Key) != 0 && node == hklmSoftware_) {
+    return node->Child(u"Wow6432Node");
+  }
+  return node;
+}
+
+LONG SimPlatform::Walk(std::shared_ptr<Node> start, const std::u16string& path, REGSAM view,
+                       bool create, std::shared_ptr<Node>& found, bool& created) {
+  created = false;
+  std::shared_ptr<Node> node = Redirect(start, view);
+  std::size_t begin = 0;
+  while (begin < path.size()) {
+    std::size_t end = path.find(u'\\', begin);
+    if (end == std::u16string::npos) end = path.size();
+    const std::u16string name = path.substr(begin, end - begin);
+    begin = end + 1;
+    // A trailing separator ends the path; an empty name inside it is bad.
+    if (name.empty()) {
+      if (end == path.size() || begin >= path.size()) break;
+      return kErrorBadPathname;
+    }
+    std::shared_ptr<Node> child = node->Child(name);
+    if (!child) {
+      if (!create) return kErrorFileNotFound;
+      if ((node->denied & kKeyCreateSubKey) != 0) return kErrorAccessDenied;
+      child = std::make_shared<Node>();
+      child->name = name;
+      child->parent = node;
+      node->children[Fold(name)] = child;
+      created = true;
+    }
+    node = Redirect(child, view);
+    if (!node) return kErrorFileNotFound;
+  }
+  found = node;
+  return kErrorSuccess;
+}
+
+std::shared_ptr<SimPlatform::Node> SimPlatform::Find(HKEY root, REGSAM view,
+                                                     const std::u16string& path) const {
+  std::shared_ptr<Node> found;
+  bool created = false;
+  auto* self = const_cast<SimPlatform*>(this);  // Walk without `create` changes nothing.
+  return self->Walk(RootNode(root), path, view, false, found, created) == kErrorSuccess ? found
+                                                                                         : nullptr;
+}
+
+std::shared_ptr<SimPlatform::Node> SimPlatform::Make(HKEY root, REGSAM view,
+                                                     const std::u16string& path) {
+  std::shared_ptr<Node> found;
+  bool created = false;
+  Walk(RootNode(root), path, view, true, found, created);
+  return found;
+}
+
+HKEY SimPlatform::NewHandle(std::shared_ptr<Node> node, REGSAM access) {
+  const std::uintptr_t value = nextHandle_;
+  nextHandle_ += 4;
+  handles_[value] = Handle{std::move(node), access};
+  return reinterpret_cast<HKEY>(value);
+}
+
+// --- Set-up and inspection -------------------------------------------------
+
+void SimPlatform::CreateKey(HKEY root, REGSAM view, const std::u16string& path) {
+  Make(root, view, path);
+}
+
+void SimPlatform::SetValue(HKEY root, REGSAM view, const std::u16string& path,
+                           const std::u16string& name, DWORD type, std::vector<BYTE> data) {
+  Make(root, view, path)->values[Fold(name)] = Value{type, std::move(data)};
+}
+
+void SimPlatform::SetString(HKEY root, REGSAM view, const std::u16string& path,
+                            const std::u16string& name, const std::u16string& text,
+                            DWORD type) {
+  std::vector<BYTE> data((text.size() + 1) * sizeof(char16_t), 0);
+  std::memcpy(data.data(), text.data(), text.size() * sizeof(char16_t));
+  SetValue(root, view, path, name, type, std::move(data));
+}
+
+void SimPlatform::RemoveValue(HKEY root, REGSAM view, const std::u16string& path,
+                              const std::u16string& name) {
+  if (const std::shared_ptr<Node> node = Find(root, view, path)) node->values.erase(Fold(name));
+}
+
+bool SimPlatform::KeyExists(HKEY root, REGSAM view, const std::u16string& path) const {
+  return Find(root, view, path) != nullptr;
+}
+
+std::optional<SimPlatform::Value> SimPlatform::GetValue(HKEY root, REGSAM view,
+                                                        const std::u16string& path,
+                                                        const std::u16string& name) const {
+  const std::shared_ptr<Node> node = Find(root, view, path);
+  if (!node) return std::nullopt;
+  const auto it = node->values.find(Fold(name));
+  if (it == node->values.end()) return std::nullopt;
+  return it->second;
+}
+
+void SimPlatform::DenyAccess(HKEY root, REGSAM view, const std::u16string& path,
+                             REGSAM rights) {
+  Make(root, view, path)->denied |= rights;
+}
+
+void SimPlatform::SetTempPath(std::u16string folder, std::optional<DWORD> forcedResult) {
+  tempPath_ = Folder{std::move(folder), forcedResult};
+}
+
+void SimPlatform::SetWindowsDirectory(std::u16string folder, std::optional<UINT> forcedResult) {
+  windowsDirectory_ = Folder{std::move(folder), forcedResult};
+}
+
+void SimPlatform::AddFolder(const std::u16string& path) {
+  std::u16string folded = FoldPath(path);
+  while (!folded.empty()) {
+    folders_.insert(folded);
+    folded = ParentFolder(folded);
+  }
+}
+
+void SimPlatform::AddFile(const std::u16string& path, std::string bytes, bool readOnly) {
+  const std::u16string folded = FoldPath(path);
+  AddFolder(ParentFolder(folded));
+  files_[folded] = File{std::move(bytes), readOnly};
+}
+
+bool SimPlatform::FileExists(const std::u16string& path) const {
+  return files_.count(FoldPath(path)) != 0;
+}
+
+std::string SimPlatform::FileBytes(const std::u16string& path) const {
+  const auto it = files_.find(FoldPath(path));
+  return it == files_.end() ? std::string() : it->second.bytes;
+}
+
+std::size_t SimPlatform::CountCalls(const std::string& function) const {
+  return static_cast<std::size_t>(std::count_if(calls_.begin(), calls_.end(), [&](const Call& c) {
+    return function.empty() || c.function == function;
+  }));
+}
+
+// --- Call record -------------------------------------------------------------
+
+bool SimPlatform::Begin(const char* function, HKEY key, const char16_t* text,
+                        std::uint32_t number) {
+  const std::size_t index = calls_.size();
+  Call call;
+  call.function = function;
+  call.key = reinterpret_cast<std::uintptr_t>(key);
+  call.text = TextOf(text);
+  call.number = number;
+  call.injected = fails_ && fails_(call.function, index);
+  calls_.push_back(std::move(call));
+  return calls_.back().injected;
+}
+
+template <typename T>
+T SimPlatform::End(T result) {
+  calls_.back().result = static_cast<std::int64_t>(result);
+  return result;
+}
+
+// --- Registry API ------------------------------------------------------------
+
+LONG SimPlatform::RegOpenKeyExW(HKEY key, const char16_t* subKey, DWORD /*options*/,
+                                REGSAM samDesired, HKEY* result) {
+  if (Begin("RegOpenKeyExW", key, subKey, samDesired)) {
+    if (result) *result = nullptr;
+    return End(kErrorAccessDenied);
+  }
+  if (!result) return End(kErrorInvalidParameter);
+  *result = nullptr;
+  std::shared_ptr<Node> start = NodeOf(key);
+  if (!start) return End(kErrorInvalidHandle);
+  if (start->deleted) return End(kErrorKeyDeleted);
+  std::u16string path = subKey ? subKey : u"";
+  // Below HKEY_CLASSES_ROOT one leading backslash is tolerated.
+  if (key == HkeyClassesRoot() && !path.empty() && path[0] == u'\\') path.erase(0, 1);
+  // A null or empty subkey below a predefined root gives the root itself.
+  if (path.empty() && RootNode(key)) {
+    *result = key;
+    return End(kErrorSuccess);
+  }
+  if (!path.empty() && path[0] == u'\\') return End(kErrorBadPathname);
+  std::shared_ptr<Node> found;
+  bool created = false;
+  const LONG walked = Walk(start, path, samDesired & kViewFlags, false, found, created);
+  if (walked != kErrorSuccess) return End(walked);
+  if ((samDesired & ~kViewFlags & found->denied) != 0) return End(kErrorAccessDenied);
+  *result = NewHandle(found, samDesired);
+  return End(kErrorSuccess);
+}
+
+LONG SimPlatform::RegQueryValueExW(HKEY key, const char16_t* valueName, DWORD* /*reserved*/,
+                                   DWORD* type, BYTE* data, DWORD* cbData) {
+  if (Begin("RegQueryValueExW", key, valueName, data ? 1 : 0)) return End(kErrorAccessDenied);
+  const std::shared_ptr<Node> node = NodeOf(key);
+  if (!node) return End(kErrorInvalidHandle);
+  if (node->deleted) return End(kErrorKeyDeleted);
+  const auto handle = handles_.find(reinterpret_cast<std::uintptr_t>(key));
+  if (handle != handles_.end() && (handle->second.access & kKeyQueryValue) == 0) {
+    return End(kErrorAccessDenied);
+  }
+  if (data && !cbData) return End(kErrorInvalidParameter);
+  const auto it = node->values.find(Fold(valueName ? valueName : u""));
+  if (it == node->values.end()) return End(kErrorFileNotFound);
+  const Value& value = it->second;
+  const auto size = static_cast<DWORD>(value.data.size());
+  if (type) *type = value.type;
+  if (data) {
+    if (*cbData < size) {
+      *cbData = size;
+      return End(kErrorMoreData);
+    }
+    std::copy(value.data.begin(), value.data.end(), data);
+  }
+  if (cbData) *cbData = size;
+  return End(kErrorSuccess);
+}
+
+LONG SimPlatform::RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD /*reserved*/,
+                                  char16_t* /*keyClass*/, DWORD /*options*/, REGSAM samDesired,
+                                  const void* /*securityAttributes*/, HKEY* result,
+                                  DWORD* disposition) {
+  if (Begin("RegCreateKeyExW", key, subKey, samDesired)) {
+    if (result) *result = nullptr;
+    return End(kErrorAccessDenied);
+  }
+  if (!result) return End(kErrorInvalidParameter);
+  *result = nullptr;
+  std::shared_ptr<Node> start = NodeOf(key);
+  if (!start) return End(kErrorInvalidHandle);
+  if (start->deleted) return End(kErrorKeyDeleted);
+  std::u16string path = subKey ? subKey : u"";
+  if (key == HkeyClassesRoot() && !path.empty() && path[0] == u'\\') path.erase(0, 1);
+  if (!path.empty() && path[0] == u'\\') return End(kErrorBadPathname);
+  std::shared_ptr<Node> found;
+  bool created = false;
+  const LONG walked = Walk(start, path, samDesired & kViewFlags, true, found, created);
+  if (walked != kErrorSuccess) return End(walked);
+  if ((samDesired & ~kViewFlags & found->denied) != 0) return End(kErrorAccessDenied);
+  if (disposition) *disposition = created ? 1 : 2;  // REG_CREATED_NEW_KEY / REG_OPENED_EXISTING_KEY
+  *result = NewHandle(found, samDesired);
+  return End(kErrorSuccess);
+}
+
+LONG SimPlatform::RegSetValueExW(HKEY key, const char16_t* valueName, DWORD /*reserved*/,
+                                 DWORD type, const BYTE* data, DWORD cbData) {
+  if (Begin("RegSetValueExW", key, valueName, type)) return End(kErrorAccessDenied);
+  const auto handle = handles_.find(reinterpret_cast<std::uintptr_t>(key));
+  const std::shared_ptr<Node> node = NodeOf(key);
+  if (!node) return End(kErrorInvalidHandle);
+  if (node->deleted) return End(kErrorKeyDeleted);
+  if (handle != handles_.end() && (handle->second.access & kKeySetValue) == 0) {
+    return End(kErrorAccessDenied);
+  }
+  if (!data && cbData != 0) return End(kErrorInvalidParameter);
+  Value value{type, std::vector<BYTE>(data, data + cbData)};
+  node->values[Fold(valueName ? valueName : u"")] = std::move(value);
+  return End(kErrorSuccess);
+}
+
+LONG SimPlatform::RegDeleteValueW(HKEY key, const char16_t* valueName) {
+  if (Begin("RegDeleteValueW", key, valueName, 0)) return End(kErrorAccessDenied);
+  const auto handle = handles_.find(reinterpret_cast<std::uintptr_t>(key));
+  const std::shared_ptr<Node> node = NodeOf(key);
+  if (!node) return End(kErrorInvalidHandle);
+  if (node->deleted) return End(kErrorKeyDeleted);
+  if (handle != handles_.end() && (handle->second.access & kKeySetValue) == 0) {
+    return End(kErrorAccessDenied);
+  }
+  return End(node->values.erase(Fold(valueName ? valueName : u"")) ? kErrorSuccess
+                                                                   : kErrorFileNotFound);
+}
+
+LONG SimPlatform::RegDeleteKeyW(HKEY key, const char16_t* subKey) {
+  if (Begin("RegDeleteKeyW", key, subKey, 0)) return End(kErrorAccessDenied);
+  const std::shared_ptr<Node> start = NodeOf(key);
+  if (!start) return End(kErrorInvalidHandle);
+  if (start->deleted) return End(kErrorKeyDeleted);
+  if (!subKey || !*subKey) return End(kErrorInvalidParameter);
+  std::shared_ptr<Node> target;
+  bool created = false;
+  const LONG walked = Walk(start, subKey, 0, false, target, created);
+  if (walked != kErrorSuccess) return End(walked);
+  // A key that still has subkeys, or one we may not delete, stays.
+  if (!target->children.empty() || (target->denied & kDelete) != 0) {
+    return End(kErrorAccessDenied);
+  }
+  const std::shared_ptr<Node> parent = target->parent.lock();
+  if (!parent) return End(kErrorAccessDenied);  // a root
+  parent->children.erase(Fold(target->name));
+  target->deleted = true;
+  return End(kErrorSuccess);
+}
+
+LONG SimPlatform::RegCloseKey(HKEY key) {
+  const bool injected = Begin("RegCloseKey", key, nullptr, 0);
+  if (RootNode(key)) return End(kErrorSuccess);
+  // An injected failure still releases the handle, as a failed close does.
+  const bool known = handles_.erase(reinterpret_cast<std::uintptr_t>(key)) != 0;
+  if (injected) return End(kErrorInvalidHandle);
+  return End(known ? kErrorSuccess : kErrorInvalidHandle);
+}
+
+// --- Folders and clock -------------------------------------------------------
+
+std::uint32_t SimPlatform::CopyFolder(const Folder& folder, std::uint32_t size,
+                                      char16_t* buffer) {
+  const auto length = static_cast<std::uint32_t>(folder.text.size());
+  if (folder.forcedResult) {
+    const std::uint32_t copied = std::min(length, size);
+    std::copy_n(folder.text.begin(), copied, buffer);
+    if (copied < size) buffer[copied] = u'\0';
+    return *folder.forcedResult;
+  }
+  if (length + 1 > size) return length + 1;
+  std::copy(folder.text.begin(), folder.text.end(), buffer);
+  buffer[length] = u'\0';
+  return length;
+}
+
+DWORD SimPlatform::GetTempPathW(DWORD bufferLength, char16_t* buffer) {
+  if (Begin("GetTempPathW", nullptr, nullptr, bufferLength)) return End(DWORD{0});
+  return End(CopyFolder(tempPath_, bufferLength, buffer));
+}
+
+UINT SimPlatform::GetSystemWindowsDirectoryW(char16_t* buffer, UINT size) {
+  if (Begin("GetSystemWindowsDirectoryW", nullptr, nullptr, size)) return End(UINT{0});
+  return End(CopyFolder(windowsDirectory_, size, buffer));
+}
+
+void SimPlatform::GetLocalTime(SystemTime* time) {
+  // It cannot fail on Windows; an injected failure leaves the caller's
+  // structure as it was.
+  if (Begin("GetLocalTime", nullptr, nullptr, 0)) return;
+  *time = time_;
+}
+
+// --- Files -------------------------------------------------------------------
+
+int SimPlatform::_waccess(const char16_t* path, int mode) {
+  if (Begin("_waccess", nullptr, path, static_cast<std::uint32_t>(mode))) return End(-1);
+  const std::u16string folded = FoldPath(path ? path : u"");
+  const auto file = files_.find(folded);
+  if (file != files_.end()) return End((mode & 2) != 0 && file->second.readOnly ? -1 : 0);
+  return End(folders_.count(folded) != 0 ? 0 : -1);
+}
+
+int SimPlatform::_wremove(const char16_t* path) {
+  if (Begin("_wremove", nullptr, path, 0)) return End(-1);
+  const std::u16string folded = FoldPath(path ? path : u"");
+  const auto file = files_.find(folded);
+  if (file == files_.end() || file->second.readOnly) return End(-1);
+  files_.erase(file);
+  removed_.push_back(path);
+  return End(0);
+}
+
+FileStream SimPlatform::_wfsopen(const char16_t* path) {
+  if (Begin("_wfsopen", nullptr, path, 0)) {
+    End(0);
+    return nullptr;
+  }
+  const std::u16string folded = FoldPath(path ? path : u"");
+  const std::u16string folder = ParentFolder(folded);
+  const auto file = files_.find(folded);
+  if (folded.empty() || (!folder.empty() && folders_.count(folder) == 0) ||
+      folders_.count(folded) != 0 || (file != files_.end() && file->second.readOnly)) {
+    End(0);
+    return nullptr;
+  }
+  files_[folded].bytes.clear();
+  const std::uintptr_t id = nextStream_++;
+  streams_[id] = folded;
+  End(1);
+  return reinterpret_cast<FileStream>(id);
+}
+
+std::size_t SimPlatform::fwrite(const void* data, std::size_t size, FileStream stream) {
+  if (Begin("fwrite", nullptr, nullptr, static_cast<std::uint32_t>(size))) {
+    return End(std::size_t{0});
+  }
+  const auto it = streams_.find(reinterpret_cast<std::uintptr_t>(stream));
+  if (it == streams_.end()) return End(std::size_t{0});
+  files_[it->second].bytes.append(static_cast<const char*>(data), size);
+  return End(size);
+}
+
+int SimPlatform::fflush(FileStream stream) {
+  if (Begin("fflush", nullptr, nullptr, 0)) return End(-1);
+  return End(streams_.count(reinterpret_cast<std::uintptr_t>(stream)) ? 0 : -1);
+}
+
+int SimPlatform::fclose(FileStream stream) {
+  const bool injected = Begin("fclose", nullptr, nullptr, 0);
+  const bool known = streams_.erase(reinterpret_cast<std::uintptr_t>(stream)) != 0;
+  return End(injected || !known ? -1 : 0);
+}
+
+}  // namespace tavix
