@@ -95,11 +95,9 @@ LONG SimPlatform::Walk(std::shared_ptr<Node> start, const std::u16string& path, 
     if (end == std::u16string::npos) end = path.size();
     const std::u16string name = path.substr(begin, end - begin);
     begin = end + 1;
-    // A trailing separator ends the path; an empty name inside it is bad.
-    if (name.empty()) {
-      if (end == path.size() || begin >= path.size()) break;
-      return kErrorBadPathname;
-    }
+    // Repeated and trailing separators name no key; the real registry skips
+    // them (only a leading one is a bad path, checked by the callers).
+    if (name.empty()) continue;
     std::shared_ptr<Node> child = node->Child(name);
     if (!child) {
       if (!create) return kErrorFileNotFound;

@@ -114,8 +114,11 @@ check_version() {
         return
     fi
     # Version strings are UTF-16LE; every field starts on a 16-bit boundary.
-    if python3 -c 'import sys; sys.exit(sys.argv[2] not in open(sys.argv[1], "rb").read().decode("utf-16-le", "replace"))' \
-        "$work/version.bin" "$PRODUCT_NAME"; then
+    if python3 - "$work/version.bin" "$PRODUCT_NAME" <<'EOF'; then
+import sys
+text = open(sys.argv[1], "rb").read().decode("utf-16-le", "replace")
+sys.exit(sys.argv[2] not in text)
+EOF
         ok version "mentions '$PRODUCT_NAME'"
     else
         fail version "strings do not mention '$PRODUCT_NAME'"

@@ -13,7 +13,9 @@ cd "$work"
 cat >main.cpp <<'EOF'
 #include <windows.h>
 #include <string>
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmd, int) { return static_cast<int>(std::wstring(cmd).size()); }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR cmd, int) {
+    return static_cast<int>(std::wstring(cmd).size());
+}
 EOF
 
 # resources NAME ICON MANIFEST: compile the application .rc against the given files.
@@ -30,12 +32,17 @@ resources() {
 build() {
     local name=$1 arch=$2
     shift 2
-    "$arch-w64-mingw32-g++" -municode -O1 -o "$name.exe" main.cpp "$@"
+    "$arch-w64-mingw32-g++" -municode -o "$name.exe" main.cpp "$@"
 }
 
 python3 "$root/tools/make_icon.py" app.ico
-python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import make_icon as m; m.DEPTHS = (8,); open(sys.argv[2], "wb").write(m.icon_file())' \
-    "$root/tools" only8bpp.ico
+python3 - "$root/tools" only8bpp.ico <<'EOF'
+import sys
+sys.path.insert(0, sys.argv[1])
+import make_icon
+make_icon.DEPTHS = (8,)
+open(sys.argv[2], "wb").write(make_icon.icon_file())
+EOF
 sed 's/asInvoker/requireAdministrator/' "$root/res/app.manifest" >admin.manifest
 
 resources good app.ico "$root/res/app.manifest"
