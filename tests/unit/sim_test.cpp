@@ -1,27 +1,8 @@
 #include "sim_test.h"
 
-#include <cctype>
-
 #include "log/text.h"
 
 namespace tavix {
-
-std::string MaskTimeStamps(const std::string& bytes) {
-  std::string out = bytes;
-  auto digit = [&](std::size_t i) {
-    return i < out.size() && std::isdigit(static_cast<unsigned char>(out[i]));
-  };
-  for (std::size_t start = 0; start < out.size();) {
-    if (digit(start) && digit(start + 1) && out[start + 2] == ':' && digit(start + 3) &&
-        digit(start + 4) && out[start + 5] == ':' && digit(start + 6) && digit(start + 7)) {
-      out.replace(start, 8, "##:##:##");
-    }
-    const std::size_t end = out.find('\n', start);
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return out;
-}
 
 std::string SimTest::MaskedLog(const std::u16string& folder) const {
   return MaskTimeStamps(sim_.FileBytes(folder + kRunLogFileName));

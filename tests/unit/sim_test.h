@@ -7,6 +7,7 @@
 #include <string>
 
 #include "log/run_log.h"
+#include "log_mask.h"
 #include "platform/sim_platform.h"
 
 namespace tavix {
@@ -26,9 +27,6 @@ class SimTest : public ::testing::Test {
 
   SimPlatform sim_;
 };
-
-// `bytes` with each "HH:MM:SS  " at a line start masked as "##:##:##  ".
-std::string MaskTimeStamps(const std::string& bytes);
 
 // UTF-8 of a UTF-16 literal, for readable expectations.
 std::string U8(const std::u16string& text);

@@ -23,7 +23,7 @@ class StepsTest : public SimTest {
   }
 };
 
-std::string Line(const std::string& message) { return "##:##:##  " + message + "\r\n"; }
+std::string Line(const std::string& message) { return LogLine(message); }
 
 // The packed form Windows Installer gives a product code.
 std::u16string Pack(const std::u16string& code) {
