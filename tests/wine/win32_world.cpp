@@ -10,6 +10,7 @@
 #include "../scenarios/scenario.h"
 #include "app/product.h"
 #include "log/run_log.h"
+#include "log/text.h"
 
 // Outside namespace tavix: the Windows macros name the global HKEY and LONG.
 namespace {
@@ -193,19 +194,59 @@ std::unique_ptr<ScenarioWorld> MakeScenarioWorld() { return std::make_unique<Win
 
 }  // namespace tavix
 
-// Usage: scenarios.exe --exe=<Windows path of the exe> [GoogleTest flags]
+namespace {
+
+std::string Utf8(const std::u16string& text) { return tavix::WideToUtf8(text); }
+
+// Runs the typical clean-up once on a freshly seeded sample installation and
+// shows what it did.
+int RunSample() {
+  std::optional<Scenario> typical;
+  for (const Scenario& s : tavix::AllScenarios()) {
+    if (s.name == "TypicalRun") typical = s;
+  }
+  Win32World world;
+  world.Prepare(*typical);
+  const std::u16string key = std::u16string(kProductsKeyPrefix) + typical->packedCode;
+  const std::u16string file = CachedFilePath(typical->cachedFileCode);
+  auto show = [&](const char* when) {
+    const auto value = world.ReadTransforms(typical->packedCode);
+    std::printf("Transforms %s : %s\n", when,
+                value ? ("\"" + Utf8(value->text) + "\" (type " + std::to_string(value->type) + ")")
+                            .c_str()
+                      : "(absent)");
+    std::printf("Cached file %s : %s %s\n", when, Utf8(file).c_str(),
+                world.FileExists(file) ? "exists" : "is gone");
+  };
+  std::printf("Sample installation: HKCR\\%s\n", Utf8(key).c_str());
+  show("before");
+  const std::uint32_t exitCode = world.Run(u"");
+  const std::u16string logPath = std::u16string(kScenarioTempFolder) + kRunLogFileName;
+  std::printf("\nRun log %s:\n%s\n", Utf8(logPath).c_str(),
+              world.ReadFile(logPath).value_or("(no log)").c_str());
+  std::printf("Exit code: %d (0x%08X)\n\n", static_cast<int>(exitCode),
+              static_cast<unsigned>(exitCode));
+  show("after");
+  return exitCode == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+// Usage: scenarios.exe --exe=<Windows path of the exe> [--sample] [GoogleTest flags]
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  bool sample = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg.rfind("--exe=", 0) == 0) {
       const std::string path = arg.substr(6);
       g_exe.assign(path.begin(), path.end());
     }
+    sample = sample || arg == "--sample";
   }
   if (g_exe.empty()) {
-    std::fprintf(stderr, "usage: scenarios.exe --exe=PATH\n");
+    std::fprintf(stderr, "usage: scenarios.exe --exe=PATH [--sample]\n");
     return 2;
   }
-  return RUN_ALL_TESTS();
+  return sample ? RunSample() : RUN_ALL_TESTS();
 }
