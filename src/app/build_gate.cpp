@@ -17,8 +17,7 @@ struct KnownBuild {
 // from the value read.
 constexpr KnownBuild kKnownBuilds[] = {
     {u"1.0.43.27", u"----- --> Starting update: TAVIX_RTM_1_0_FOR_SUITES = 1.0.43.27."},
-    {u"1.0.43.24",
-     u"----- --> Starting update: TAVIX_RTM_1_0_FOR_KESTRAVANE  = 1.0.43.24."},
+    {u"1.0.43.24", u"----- --> Starting update: TAVIX_RTM_1_0_FOR_KESTRAVANE  = 1.0.43.24."},
     {u"1.0.43.13", u"----- --> Starting update: TAVIX_RTM_1_0_FOR_ZIRK = 1.0.43.13."},
 };
 

@@ -17,8 +17,7 @@ std::u16string BuildTransformFilePath(std::u16string productCode) {
   // One unit beyond what the call may fill, so the folder text is bounded
   // even when the buffer comes back full without a NUL.
   char16_t folder[kFolderBufferUnits + 1] = {};
-  const UINT result =
-      CurrentPlatform().GetSystemWindowsDirectoryW(folder, kFolderBufferUnits);
+  const UINT result = CurrentPlatform().GetSystemWindowsDirectoryW(folder, kFolderBufferUnits);
   if (result == 0 || result > kFolderBufferUnits) {
     return u"C:\\Windows\\Installer\\" + tail;
   }

@@ -77,19 +77,15 @@ bool RewriteTransformsValue(std::u16string productCode, std::u16string transform
   const std::ptrdiff_t alone = ReplaceAll(newValue, transformPath, u"");
 
   if (withSeparator > 0 || alone > 0) {
-    log->WriteLogLine(u"Replaced Transforms Register value --> old value : " + oldValue +
-                      u"\n");
-    log->WriteLogLine(u"--------------------------------- --> New value : " + newValue +
-                      u"\n");
-    const bool written =
-        WriteRegistryString(keyPath.c_str(), kTransformsValue, newValue.c_str());
+    log->WriteLogLine(u"Replaced Transforms Register value --> old value : " + oldValue + u"\n");
+    log->WriteLogLine(u"--------------------------------- --> New value : " + newValue + u"\n");
+    const bool written = WriteRegistryString(keyPath.c_str(), kTransformsValue, newValue.c_str());
     log->WriteLogLine(
         written ? u"************Updated Transforms Register value Successfully.************ \n"
                 : u"************Updated Transforms Register value Failed.************ \n");
     return true;
   }
-  log->WriteLogLine(u"----- -->No updated on Transforms Register value --> value : \n" +
-                    oldValue);
+  log->WriteLogLine(u"----- -->No updated on Transforms Register value --> value : \n" + oldValue);
   return true;
 }
 

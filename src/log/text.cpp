@@ -47,8 +47,7 @@ std::string WideToUtf8(const std::u16string& text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
-    if (IsHighSurrogate(unit) && i + 1 < text.size() &&
-        IsLowSurrogate(text[i + 1])) {
+    if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
       const char32_t c = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
                          (static_cast<char32_t>(text[i + 1]) - 0xDC00);
       AppendUtf8(c, out);
@@ -113,9 +112,9 @@ std::u16string FormatWideString(const char16_t* format, ...) {
   va_end(countArgs);
   if (needed > 0) {
     std::vector<char> buffer(static_cast<std::size_t>(needed) + 1, '\0');
-    const int written =
-        std::vsnprintf(buffer.data(), buffer.size(), narrowFormat.c_str(), args);
-    if (written > 0) result = Utf8ToWide(std::string(buffer.data(), static_cast<std::size_t>(written)));
+    const int written = std::vsnprintf(buffer.data(), buffer.size(), narrowFormat.c_str(), args);
+    if (written > 0)
+      result = Utf8ToWide(std::string(buffer.data(), static_cast<std::size_t>(written)));
   }
   va_end(args);
   return result;

@@ -82,20 +82,16 @@ class Platform {
   virtual ~Platform() = default;
 
   // Registry API. Results are Win32 error codes; only kErrorSuccess is success.
-  virtual LONG RegOpenKeyExW(HKEY key, const char16_t* subKey, DWORD options,
-                             REGSAM samDesired, HKEY* result) = 0;
-  virtual LONG RegQueryValueExW(HKEY key, const char16_t* valueName,
-                                DWORD* reserved, DWORD* type, BYTE* data,
-                                DWORD* cbData) = 0;
+  virtual LONG RegOpenKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM samDesired,
+                             HKEY* result) = 0;
+  virtual LONG RegQueryValueExW(HKEY key, const char16_t* valueName, DWORD* reserved, DWORD* type,
+                                BYTE* data, DWORD* cbData) = 0;
   // `securityAttributes` is always null here; the type stays opaque.
-  virtual LONG RegCreateKeyExW(HKEY key, const char16_t* subKey,
-                               DWORD reserved, char16_t* keyClass,
-                               DWORD options, REGSAM samDesired,
-                               const void* securityAttributes, HKEY* result,
-                               DWORD* disposition) = 0;
-  virtual LONG RegSetValueExW(HKEY key, const char16_t* valueName,
-                              DWORD reserved, DWORD type, const BYTE* data,
-                              DWORD cbData) = 0;
+  virtual LONG RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD reserved, char16_t* keyClass,
+                               DWORD options, REGSAM samDesired, const void* securityAttributes,
+                               HKEY* result, DWORD* disposition) = 0;
+  virtual LONG RegSetValueExW(HKEY key, const char16_t* valueName, DWORD reserved, DWORD type,
+                              const BYTE* data, DWORD cbData) = 0;
   virtual LONG RegDeleteValueW(HKEY key, const char16_t* valueName) = 0;
   virtual LONG RegDeleteKeyW(HKEY key, const char16_t* subKey) = 0;
   virtual LONG RegCloseKey(HKEY key) = 0;
@@ -115,8 +111,7 @@ class Platform {
   // restriction ("wb", _SH_DENYNO). Null on failure.
   virtual FileStream _wfsopen(const char16_t* path) = 0;
   // Bytes written; fewer than `size` on failure.
-  virtual std::size_t fwrite(const void* data, std::size_t size,
-                             FileStream stream) = 0;
+  virtual std::size_t fwrite(const void* data, std::size_t size, FileStream stream) = 0;
   // 0 on success.
   virtual int fflush(FileStream stream) = 0;
   virtual int fclose(FileStream stream) = 0;

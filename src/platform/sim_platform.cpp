@@ -85,7 +85,7 @@ std::shared_ptr<SimPlatform::Node> SimPlatform::Redirect(const std::shared_ptr<N
   return node;
 }
 
-LONG SimPlatform::Walk(std::shared_ptr<Node> start, const std::u16string& path, REGSAM view,
+LONG SimPlatform::Walk(const std::shared_ptr<Node>& start, const std::u16string& path, REGSAM view,
                        bool create, std::shared_ptr<Node>& found, bool& created) {
   created = false;
   std::shared_ptr<Node> node = Redirect(start, view);
@@ -121,7 +121,7 @@ std::shared_ptr<SimPlatform::Node> SimPlatform::Find(HKEY root, REGSAM view,
   bool created = false;
   auto* self = const_cast<SimPlatform*>(this);  // Walk without `create` changes nothing.
   return self->Walk(RootNode(root), path, view, false, found, created) == kErrorSuccess ? found
-                                                                                         : nullptr;
+                                                                                        : nullptr;
 }
 
 std::shared_ptr<SimPlatform::Node> SimPlatform::Make(HKEY root, REGSAM view,
@@ -151,8 +151,7 @@ void SimPlatform::SetValue(HKEY root, REGSAM view, const std::u16string& path,
 }
 
 void SimPlatform::SetString(HKEY root, REGSAM view, const std::u16string& path,
-                            const std::u16string& name, const std::u16string& text,
-                            DWORD type) {
+                            const std::u16string& name, const std::u16string& text, DWORD type) {
   std::vector<BYTE> data((text.size() + 1) * sizeof(char16_t), 0);
   std::memcpy(data.data(), text.data(), text.size() * sizeof(char16_t));
   SetValue(root, view, path, name, type, std::move(data));
@@ -177,8 +176,7 @@ std::optional<SimPlatform::Value> SimPlatform::GetValue(HKEY root, REGSAM view,
   return it->second;
 }
 
-void SimPlatform::DenyAccess(HKEY root, REGSAM view, const std::u16string& path,
-                             REGSAM rights) {
+void SimPlatform::DenyAccess(HKEY root, REGSAM view, const std::u16string& path, REGSAM rights) {
   Make(root, view, path)->denied |= rights;
 }
 
@@ -385,8 +383,7 @@ LONG SimPlatform::RegCloseKey(HKEY key) {
 
 // --- Folders and clock -------------------------------------------------------
 
-std::uint32_t SimPlatform::CopyFolder(const Folder& folder, std::uint32_t size,
-                                      char16_t* buffer) {
+std::uint32_t SimPlatform::CopyFolder(const Folder& folder, std::uint32_t size, char16_t* buffer) {
   const auto length = static_cast<std::uint32_t>(folder.text.size());
   if (folder.forcedResult) {
     const std::uint32_t copied = std::min(length, size);

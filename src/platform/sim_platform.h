@@ -25,9 +25,9 @@ class SimPlatform final : public Platform {
  public:
   // One platform call as it was made.
   struct Call {
-    std::string function;   // e.g. "RegOpenKeyExW"
-    std::uintptr_t key = 0;  // the key handle argument, if any
-    std::u16string text;     // subkey, value name or path; "<null>" for null
+    std::string function;      // e.g. "RegOpenKeyExW"
+    std::uintptr_t key = 0;    // the key handle argument, if any
+    std::u16string text;       // subkey, value name or path; "<null>" for null
     std::uint32_t number = 0;  // access mask, type or mode, if any
     std::int64_t result = 0;   // what the call returned
     bool injected = false;     // the result was a failure injected by a test
@@ -46,14 +46,12 @@ class SimPlatform final : public Platform {
   // --- Registry set-up and inspection (not recorded). `view` is
   // kKeyWow64_32Key, kKeyWow64_64Key or 0 (the native 64-bit view).
   void CreateKey(HKEY root, REGSAM view, const std::u16string& path);
-  void SetValue(HKEY root, REGSAM view, const std::u16string& path,
-                const std::u16string& name, DWORD type, std::vector<BYTE> data);
+  void SetValue(HKEY root, REGSAM view, const std::u16string& path, const std::u16string& name,
+                DWORD type, std::vector<BYTE> data);
   // Stores `text` with its terminating NUL.
-  void SetString(HKEY root, REGSAM view, const std::u16string& path,
-                 const std::u16string& name, const std::u16string& text,
-                 DWORD type = kRegSz);
-  void RemoveValue(HKEY root, REGSAM view, const std::u16string& path,
-                   const std::u16string& name);
+  void SetString(HKEY root, REGSAM view, const std::u16string& path, const std::u16string& name,
+                 const std::u16string& text, DWORD type = kRegSz);
+  void RemoveValue(HKEY root, REGSAM view, const std::u16string& path, const std::u16string& name);
   bool KeyExists(HKEY root, REGSAM view, const std::u16string& path) const;
   std::optional<Value> GetValue(HKEY root, REGSAM view, const std::u16string& path,
                                 const std::u16string& name) const;
@@ -66,8 +64,7 @@ class SimPlatform final : public Platform {
   // with the folder as Windows does, or with `forcedResult` when set (the
   // text is then copied as far as the buffer holds, without a NUL if full).
   void SetTempPath(std::u16string folder, std::optional<DWORD> forcedResult = std::nullopt);
-  void SetWindowsDirectory(std::u16string folder,
-                           std::optional<UINT> forcedResult = std::nullopt);
+  void SetWindowsDirectory(std::u16string folder, std::optional<UINT> forcedResult = std::nullopt);
   void SetLocalTime(const SystemTime& time) { time_ = time; }
 
   // --- Files. Paths compare without letter case, '/' equal to '\'. A file
@@ -142,8 +139,8 @@ class SimPlatform final : public Platform {
   std::shared_ptr<Node> NodeOf(HKEY key) const;
   std::shared_ptr<Node> Redirect(const std::shared_ptr<Node>& node, REGSAM view) const;
   // Walks `path` below `start`; creates missing keys when `create` is set.
-  LONG Walk(std::shared_ptr<Node> start, const std::u16string& path, REGSAM view, bool create,
-            std::shared_ptr<Node>& found, bool& created);
+  LONG Walk(const std::shared_ptr<Node>& start, const std::u16string& path, REGSAM view,
+            bool create, std::shared_ptr<Node>& found, bool& created);
   std::shared_ptr<Node> Find(HKEY root, REGSAM view, const std::u16string& path) const;
   std::shared_ptr<Node> Make(HKEY root, REGSAM view, const std::u16string& path);
   HKEY NewHandle(std::shared_ptr<Node> node, REGSAM access);

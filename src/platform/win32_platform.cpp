@@ -44,8 +44,8 @@ LONG Win32Platform::RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD rese
       reinterpret_cast<LPDWORD>(disposition));
 }
 
-LONG Win32Platform::RegSetValueExW(HKEY key, const char16_t* valueName, DWORD reserved,
-                                   DWORD type, const BYTE* data, DWORD cbData) {
+LONG Win32Platform::RegSetValueExW(HKEY key, const char16_t* valueName, DWORD reserved, DWORD type,
+                                   const BYTE* data, DWORD cbData) {
   return ::RegSetValueExW(H(key), W(valueName), reserved, type, data, cbData);
 }
 

@@ -12,8 +12,7 @@ void AppendTrimmed(const std::u16string& path, std::size_t begin, std::size_t en
 
 }  // namespace
 
-void SplitRegistryPath(const std::u16string& path,
-                       const std::u16string& separators,
+void SplitRegistryPath(const std::u16string& path, const std::u16string& separators,
                        std::vector<std::u16string>& components) {
   components.clear();
   std::size_t pieceStart = 0;

@@ -10,8 +10,7 @@ namespace tavix {
 // Empties `components`, then fills it with the pieces of `path` cut at every
 // character of `separators`, each trimmed of blanks (U+0020 only) at both
 // ends; pieces left empty are dropped. Quotes are ordinary characters.
-void SplitRegistryPath(const std::u16string& path,
-                       const std::u16string& separators,
+void SplitRegistryPath(const std::u16string& path, const std::u16string& separators,
                        std::vector<std::u16string>& components);
 
 }  // namespace tavix

@@ -14,8 +14,8 @@ bool ProbeView(const char16_t* path, HKEY root, REGSAM& view) {
   Platform& platform = CurrentPlatform();
   for (const REGSAM candidate : {kKeyWow64_32Key, kKeyWow64_64Key, REGSAM{0}}) {
     ScopedRegKey probe;
-    if (platform.RegOpenKeyExW(root, path, 0, kKeyRead | candidate,
-                               probe.Receive()) == kErrorSuccess) {
+    if (platform.RegOpenKeyExW(root, path, 0, kKeyRead | candidate, probe.Receive()) ==
+        kErrorSuccess) {
       view = candidate;
       return true;
     }
@@ -33,8 +33,8 @@ HKEY OpenRegistryPath(const char16_t* path, HKEY root) {
   Platform& platform = CurrentPlatform();
   std::vector<ScopedRegKey> opened;
   ScopedRegKey rootCheck;
-  if (platform.RegOpenKeyExW(root, nullptr, 0, kKeyRead | view,
-                             rootCheck.Receive()) != kErrorSuccess) {
+  if (platform.RegOpenKeyExW(root, nullptr, 0, kKeyRead | view, rootCheck.Receive()) !=
+      kErrorSuccess) {
     return nullptr;
   }
   opened.push_back(std::move(rootCheck));
@@ -43,13 +43,12 @@ HKEY OpenRegistryPath(const char16_t* path, HKEY root) {
   SplitRegistryPath(path, u"\\/", names);
   // A key below the current user's root comes back open for writing as well.
   const REGSAM walkAccess =
-      (root == HkeyCurrentUser() ? kKeyRead | kKeySetValue | kKeyCreateSubKey : kKeyRead) |
-      view;
+      (root == HkeyCurrentUser() ? kKeyRead | kKeySetValue | kKeyCreateSubKey : kKeyRead) | view;
   HKEY parent = root;
   for (const std::u16string& name : names) {
     ScopedRegKey next;
-    if (platform.RegOpenKeyExW(parent, name.c_str(), 0, walkAccess,
-                               next.Receive()) != kErrorSuccess) {
+    if (platform.RegOpenKeyExW(parent, name.c_str(), 0, walkAccess, next.Receive()) !=
+        kErrorSuccess) {
       return nullptr;
     }
     parent = next.get();
@@ -58,24 +57,22 @@ HKEY OpenRegistryPath(const char16_t* path, HKEY root) {
   return opened.back().release();
 }
 
-std::u16string ReadRegistryString(const char16_t* path, HKEY root,
-                                  const char16_t* valueName) {
+std::u16string ReadRegistryString(const char16_t* path, HKEY root, const char16_t* valueName) {
   ScopedRegKey key(OpenRegistryPath(path, root));
   if (key.get() == nullptr) return std::u16string();
 
   Platform& platform = CurrentPlatform();
   DWORD type = 0;
   DWORD size = 0;
-  if (platform.RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr,
-                                &size) != kErrorSuccess) {
+  if (platform.RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, &size) !=
+      kErrorSuccess) {
     return std::u16string();
   }
   // One unit more than the data can fill, so the text always ends in a NUL.
   std::vector<char16_t> buffer(size / 2 + 1, u'\0');
   DWORD read = size;
   if (platform.RegQueryValueExW(key.get(), valueName, nullptr, &type,
-                                reinterpret_cast<BYTE*>(buffer.data()),
-                                &read) != kErrorSuccess) {
+                                reinterpret_cast<BYTE*>(buffer.data()), &read) != kErrorSuccess) {
     return std::u16string();
   }
   // Only what was returned counts, never more than the buffer holds.

@@ -23,8 +23,7 @@ HKEY OpenRegistryPath(const char16_t* path, HKEY root);
 // The text of value `valueName` of `path` below `root`: the data read as
 // UTF-16 up to the first NUL, whatever the value's type, an odd last byte
 // ignored. The empty string on any failure.
-std::u16string ReadRegistryString(const char16_t* path, HKEY root,
-                                  const char16_t* valueName);
+std::u16string ReadRegistryString(const char16_t* path, HKEY root, const char16_t* valueName);
 
 }  // namespace tavix
 

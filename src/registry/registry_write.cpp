@@ -9,8 +9,7 @@
 
 namespace tavix {
 
-bool WriteRegistryString(const char16_t* path, const char16_t* valueName,
-                         const char16_t* text) {
+bool WriteRegistryString(const char16_t* path, const char16_t* valueName, const char16_t* text) {
   if (path == nullptr) return false;
 
   std::u16string keyPath = path;
@@ -33,8 +32,8 @@ bool WriteRegistryString(const char16_t* path, const char16_t* valueName,
   ScopedRegKey key;
   DWORD disposition = 0;
   if (platform.RegCreateKeyExW(HkeyClassesRoot(), keyPath.c_str(), 0, nullptr,
-                               kRegOptionNonVolatile, kKeyWrite, nullptr,
-                               key.Receive(), &disposition) != kErrorSuccess) {
+                               kRegOptionNonVolatile, kKeyWrite, nullptr, key.Receive(),
+                               &disposition) != kErrorSuccess) {
     return false;
   }
 
@@ -45,9 +44,9 @@ bool WriteRegistryString(const char16_t* path, const char16_t* valueName,
     result = platform.RegDeleteValueW(key.get(), valueName);
   } else {
     const std::u16string value = text;
-    result = platform.RegSetValueExW(
-        key.get(), valueName, 0, kRegSz, reinterpret_cast<const BYTE*>(value.c_str()),
-        static_cast<DWORD>((value.size() + 1) * sizeof(char16_t)));
+    result = platform.RegSetValueExW(key.get(), valueName, 0, kRegSz,
+                                     reinterpret_cast<const BYTE*>(value.c_str()),
+                                     static_cast<DWORD>((value.size() + 1) * sizeof(char16_t)));
   }
   return result == kErrorSuccess;
 }

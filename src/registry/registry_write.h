@@ -14,8 +14,7 @@ namespace tavix {
 // The key path is created first where missing (KEY_WRITE, no view flag).
 // Returns true exactly when the final registry call succeeded; a null `path`
 // gives false and touches nothing. Keys created stay even when it fails.
-bool WriteRegistryString(const char16_t* path, const char16_t* valueName,
-                         const char16_t* text);
+bool WriteRegistryString(const char16_t* path, const char16_t* valueName, const char16_t* text);
 
 }  // namespace tavix
 

@@ -10,12 +10,12 @@
 #include <string>
 
 // Aborts the run when `condition` is false; libFuzzer then keeps the input.
-#define FUZZ_CHECK(condition)                                                       \
-  do {                                                                              \
-    if (!(condition)) {                                                             \
+#define FUZZ_CHECK(condition)                                                            \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
       std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                 \
-    }                                                                               \
+      std::abort();                                                                      \
+    }                                                                                    \
   } while (false)
 
 namespace tavix {

@@ -38,8 +38,8 @@ std::u16string ReferenceText(const std::vector<tavix::BYTE>& data) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 5) return 0;
-  const tavix::DWORD type = data[0] | (data[1] << 8) | (data[2] << 16) |
-                            (static_cast<tavix::DWORD>(data[3]) << 24);
+  const tavix::DWORD type =
+      data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<tavix::DWORD>(data[3]) << 24);
   const tavix::HKEY roots[] = {tavix::HkeyLocalMachine(), tavix::HkeyCurrentUser(),
                                tavix::HkeyClassesRoot()};
   const tavix::REGSAM views[] = {tavix::kKeyWow64_32Key, tavix::kKeyWow64_64Key, 0};

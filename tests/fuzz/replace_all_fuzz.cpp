@@ -53,8 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     replacementBytes = (size - patternBytes) - (size - patternBytes) % unitBytes;
   }
   const std::u16string pattern = Units(data, patternBytes, smallAlphabet);
-  const std::u16string replacement =
-      Units(data + patternBytes, replacementBytes, smallAlphabet);
+  const std::u16string replacement = Units(data + patternBytes, replacementBytes, smallAlphabet);
   const std::size_t textOffset = patternBytes + replacementBytes;
   const std::u16string text = Units(data + textOffset, size - textOffset, smallAlphabet);
 

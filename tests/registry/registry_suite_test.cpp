@@ -25,8 +25,8 @@ class RegistrySuite : public ::testing::Test {
  protected:
   RegistrySuite() : backend_(MakeRegistryBackend()), tracking_(backend_->platform()) {
     SetCurrentPlatform(&tracking_);
-    const std::u16string test = Utf8ToWide(
-        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const std::u16string test =
+        Utf8ToWide(::testing::UnitTest::GetInstance()->current_test_info()->name());
     hklm_ = u"Software\\TavixRegistrySuite\\" + backend_->runId() + u"\\" + test;
     hkcr_ = u"TavixRegistrySuite\\" + backend_->runId() + u"\\" + test;
   }
@@ -69,8 +69,7 @@ class RegistrySuite : public ::testing::Test {
       return false;
     }
     DWORD size = 0;
-    if (tracking_.RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) !=
-        0) {
+    if (tracking_.RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != 0) {
       return false;
     }
     data.assign(size, 0);
@@ -96,15 +95,13 @@ TEST_F(RegistrySuite, NullSubkeyOpensSameKey) {
   HKEY root = nullptr;
   ASSERT_EQ(tracking_.RegOpenKeyExW(HkeyLocalMachine(), nullptr, 0, kKeyRead, &root), 0);
   EXPECT_EQ(root, HkeyLocalMachine());
-  ASSERT_EQ(tracking_.RegOpenKeyExW(HkeyClassesRoot(), nullptr, 0, kKeyRead | kKeyWow64_32Key,
-                                    &root),
-            0);
+  ASSERT_EQ(
+      tracking_.RegOpenKeyExW(HkeyClassesRoot(), nullptr, 0, kKeyRead | kKeyWow64_32Key, &root), 0);
   EXPECT_EQ(root, HkeyClassesRoot());
 
   SeedString(HkeyLocalMachine(), 0, hklm_, u"v", u"x");
   ScopedRegKey key, again, empty;
-  ASSERT_EQ(tracking_.RegOpenKeyExW(HkeyLocalMachine(), hklm_.c_str(), 0, kKeyRead,
-                                    key.Receive()),
+  ASSERT_EQ(tracking_.RegOpenKeyExW(HkeyLocalMachine(), hklm_.c_str(), 0, kKeyRead, key.Receive()),
             0);
   ASSERT_EQ(tracking_.RegOpenKeyExW(key.get(), nullptr, 0, kKeyRead, again.Receive()), 0);
   ASSERT_EQ(tracking_.RegOpenKeyExW(key.get(), u"", 0, kKeyRead, empty.Receive()), 0);
@@ -145,8 +142,7 @@ TEST_F(RegistrySuite, OpenResults) {
 TEST_F(RegistrySuite, QuerySizes) {
   Seed(HkeyLocalMachine(), 0, hklm_, u"Value", kRegBinary, {1, 2, 3, 4, 5});
   ScopedRegKey key;
-  ASSERT_EQ(tracking_.RegOpenKeyExW(HkeyLocalMachine(), hklm_.c_str(), 0, kKeyRead,
-                                    key.Receive()),
+  ASSERT_EQ(tracking_.RegOpenKeyExW(HkeyLocalMachine(), hklm_.c_str(), 0, kKeyRead, key.Receive()),
             0);
   DWORD type = 0, size = 0;
   EXPECT_EQ(tracking_.RegQueryValueExW(key.get(), u"VALUE", nullptr, &type, nullptr, &size), 0);
@@ -193,8 +189,7 @@ TEST_F(RegistrySuite, ViewSelection) {
   SeedString(HkeyLocalMachine(), kKeyWow64_32Key, hklm_ + u"\\Both", u"v", u"32-bit");
   SeedString(HkeyLocalMachine(), kKeyWow64_64Key, hklm_ + u"\\Both", u"v", u"64-bit");
   SeedString(HkeyLocalMachine(), kKeyWow64_64Key, hklm_ + u"\\Only64", u"v", u"only 64");
-  EXPECT_EQ(ReadRegistryString((hklm_ + u"\\Both").c_str(), HkeyLocalMachine(), u"v"),
-            u"32-bit");
+  EXPECT_EQ(ReadRegistryString((hklm_ + u"\\Both").c_str(), HkeyLocalMachine(), u"v"), u"32-bit");
   tracking_.ClearCalls();
   EXPECT_EQ(ReadRegistryString((hklm_ + u"\\Only64").c_str(), HkeyLocalMachine(), u"v"),
             u"only 64");
@@ -245,12 +240,10 @@ TEST_F(RegistrySuite, SlashesAndBlanks) {
     std::u16string path;
     std::u16string text;
   } cases[] = {
-      {hklm_ + u"\\a/b", u"split"},
-      {hklm_ + u"\\ c \\ d ", u"trimmed"},
-      {hklm_ + u"\\c\\d", u"trimmed"},
-      {hklm_ + u"/a/b", u""},  // no key has that literal name
-      {hklm_ + u"\\\\a\\b", u"split"},  // an empty name is skipped
-      {hklm_ + u"\\a\\b\\ ", u""},  // nor this one
+      {hklm_ + u"\\a/b", u"split"},    {hklm_ + u"\\ c \\ d ", u"trimmed"},
+      {hklm_ + u"\\c\\d", u"trimmed"}, {hklm_ + u"/a/b", u""},  // no key has that literal name
+      {hklm_ + u"\\\\a\\b", u"split"},                          // an empty name is skipped
+      {hklm_ + u"\\a\\b\\ ", u""},                              // nor this one
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ReadRegistryString(c.path.c_str(), HkeyLocalMachine(), u"v"), c.text)

@@ -40,8 +40,8 @@ struct Scenario {
   std::u16string cachedFileCode;             // product code of the cached file; empty: none
   bool cachedFileReadOnly = false;
   bool tempFolderExists = true;
-  std::string earlierLog;     // bytes of an earlier run's log in the temp folder
-  std::u16string arguments;   // command line after the program's name
+  std::string earlierLog;    // bytes of an earlier run's log in the temp folder
+  std::u16string arguments;  // command line after the program's name
 
   // After the run.
   std::int32_t exitCode = 0;

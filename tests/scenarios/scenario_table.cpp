@@ -35,7 +35,8 @@ std::string Edition(const std::u16string& code) {
 }
 std::string Replaced(const std::u16string& before, const std::u16string& after) {
   return LogLine("Replaced Transforms Register value --> old value : " + WideToUtf8(before)) +
-         "\r\n" + LogLine("--------------------------------- --> New value : " + WideToUtf8(after)) +
+         "\r\n" +
+         LogLine("--------------------------------- --> New value : " + WideToUtf8(after)) +
          "\r\n" + kSuccess;
 }
 std::string Unchanged(const std::u16string& value) {
@@ -105,7 +106,8 @@ std::vector<Scenario> AllScenarios() {
     all.push_back(s);
   }
   for (const auto& [version, line] :
-       {std::pair{u"1.0.43.24", "----- --> Starting update: TAVIX_RTM_1_0_FOR_KESTRAVANE  = 1.0.43.24."},
+       {std::pair{u"1.0.43.24",
+                  "----- --> Starting update: TAVIX_RTM_1_0_FOR_KESTRAVANE  = 1.0.43.24."},
         {u"1.0.43.13", "----- --> Starting update: TAVIX_RTM_1_0_FOR_ZIRK = 1.0.43.13."}}) {
     Scenario s = Typical("Build" + WideToUtf8(version).substr(7));
     s.productValues[0].text = version;
@@ -117,14 +119,13 @@ std::vector<Scenario> AllScenarios() {
     const char* name;
     std::optional<std::u16string> build;
   } gated[] = {
-      {"UnknownBuild", u"1.0.43.28"},
-      {"NearMissBuild", u"1.0.43.270"},
-      {"BuildWithBlank", u"1.0.43.27 "},
-      {"NonAsciiBuild", u"1.0.43.27\u00e9\u20ac\U0001F600"},
+      {"UnknownBuild", u"1.0.43.28"},    {"NearMissBuild", u"1.0.43.270"},
+      {"BuildWithBlank", u"1.0.43.27 "}, {"NonAsciiBuild", u"1.0.43.27\u00e9\u20ac\U0001F600"},
       {"MissingBuild", std::nullopt},
   };
   for (const auto& g : gated) {
-    Scenario s = Untouched(g.name, kStart + LogLine(kUpdated + WideToUtf8(g.build.value_or(u""))), 0);
+    Scenario s =
+        Untouched(g.name, kStart + LogLine(kUpdated + WideToUtf8(g.build.value_or(u""))), 0);
     if (g.build) {
       s.productValues[0].text = *g.build;
     } else {
@@ -142,7 +143,8 @@ std::vector<Scenario> AllScenarios() {
       {"MissingCode", std::nullopt},
   };
   for (const auto& r : refused) {
-    Scenario s = Untouched(r.name, kStart + kSuites + LogLine(kNotOurs + WideToUtf8(r.code.value_or(u""))), -1);
+    Scenario s = Untouched(
+        r.name, kStart + kSuites + LogLine(kNotOurs + WideToUtf8(r.code.value_or(u""))), -1);
     if (r.code) {
       s.productValues[1].text = *r.code;
     } else {
@@ -150,8 +152,8 @@ std::vector<Scenario> AllScenarios() {
     }
     all.push_back(s);
   }
-  const std::u16string upper = u"C:\\WINDOWS\\INSTALLER\\" + std::u16string(kProductCode32) +
-                               u"\\VELMORANTAVIX.MST";
+  const std::u16string upper =
+      u"C:\\WINDOWS\\INSTALLER\\" + std::u16string(kProductCode32) + u"\\VELMORANTAVIX.MST";
   const struct {
     const char* name;
     std::optional<std::u16string> before;

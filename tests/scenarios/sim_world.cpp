@@ -61,9 +61,8 @@ class SimWorld final : public ScenarioWorld {
   }
 
   std::optional<Value> ReadTransforms(const char16_t* packedCode) override {
-    const auto value = sim_.GetValue(HkeyClassesRoot(), 0,
-                                     std::u16string(kProductsKeyPrefix) + packedCode,
-                                     kTransformsValue);
+    const auto value = sim_.GetValue(
+        HkeyClassesRoot(), 0, std::u16string(kProductsKeyPrefix) + packedCode, kTransformsValue);
     if (!value) return std::nullopt;
     std::u16string text(value->data.size() / 2, u'\0');
     if (!text.empty()) std::memcpy(&text[0], value->data.data(), text.size() * 2);

@@ -44,9 +44,9 @@ struct CallSites {
   struct Line {
     std::size_t time, write, flush;
   };
-  std::vector<Line> lines;                        // one per log line
+  std::vector<Line> lines;                         // one per log line
   std::vector<std::vector<std::size_t>> registry;  // runs of registry calls
-  std::vector<std::string> functions;             // of every call
+  std::vector<std::string> functions;              // of every call
 };
 
 CallSites Survey(const std::vector<SimPlatform::Call>& calls) {
@@ -93,7 +93,8 @@ Expected Model(const CallSites& s, const std::function<bool(std::size_t)>& fails
       return;
     }
     std::string bytes;
-    for (const char c : WideToUtf8(message)) bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    for (const char c : WideToUtf8(message))
+      bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
     log += LogLine(bytes);
     if (fails(at.flush)) streamOk = false;
   };
@@ -196,8 +197,8 @@ TEST(FaultSweepTest, EveryCallSite) {
       const auto fails = [&](std::size_t j) { return single ? j == i : j >= i; };
       const Expected expected = Model(sites, fails, single);
       const Outcome run = RunWith(fails, expected.logFolder);
-      const std::string where = (single ? "only call " : "from call ") + std::to_string(i) +
-                                " (" + full.calls[i].function + ")";
+      const std::string where = (single ? "only call " : "from call ") + std::to_string(i) + " (" +
+                                full.calls[i].function + ")";
       EXPECT_EQ(run.exitCode, expected.exitCode) << where;
       EXPECT_EQ(run.log, expected.log) << where;
       EXPECT_EQ(WideToUtf8(run.transforms), WideToUtf8(expected.transforms)) << where;

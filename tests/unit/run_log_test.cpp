@@ -115,7 +115,9 @@ TEST(WideToUtf8Test, Boundaries) {
       {u"\U0001F600", "\xF0\x9F\x98\x80"},
       {u"\U0010FFFF", "\xF4\x8F\xBF\xBF"},
       {std::u16string(1, char16_t(0xDBFF)), "\xEF\xBF\xBD"},
-      {std::u16string(1, char16_t(0xDC00)) + u"a", "\xEF\xBF\xBD" "a"},
+      {std::u16string(1, char16_t(0xDC00)) + u"a",
+       "\xEF\xBF\xBD"
+       "a"},
       {std::u16string{char16_t(0xD83D), char16_t(0xD83D), char16_t(0xDE00)},
        "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
       {std::u16string(1, u'\0'), std::string(1, '\0')},

@@ -51,15 +51,15 @@ TEST(ProductTest, PackedCodesMatchProductCodes) {
 
 // Tests the gate's verdict and line for known builds and near-misses.
 TEST_F(StepsTest, BuildVersionGate) {
-  const std::string updated = "----- --> Velmoran Tavix has been updated. Current Build Version is : ";
+  const std::string updated =
+      "----- --> Velmoran Tavix has been updated. Current Build Version is : ";
   const struct {
     std::optional<std::u16string> build;
     bool goesOn;
     std::string line;
   } cases[] = {
       {u"1.0.43.27", true, "----- --> Starting update: TAVIX_RTM_1_0_FOR_SUITES = 1.0.43.27."},
-      {u"1.0.43.24", true,
-       "----- --> Starting update: TAVIX_RTM_1_0_FOR_KESTRAVANE  = 1.0.43.24."},
+      {u"1.0.43.24", true, "----- --> Starting update: TAVIX_RTM_1_0_FOR_KESTRAVANE  = 1.0.43.24."},
       {u"1.0.43.13", true, "----- --> Starting update: TAVIX_RTM_1_0_FOR_ZIRK = 1.0.43.13."},
       {u"1.0.43.270", false, updated + "1.0.43.270"},
       {u"1.0.43.2", false, updated + "1.0.43.2"},
@@ -93,8 +93,8 @@ TEST_F(StepsTest, ProductCodeAsStored) {
 // Tests where the transform file path points for each answer of the
 // Windows folder query.
 TEST_F(StepsTest, TransformFilePath) {
-  const std::u16string tail = std::u16string(u"\\Installer\\") + kProductCode32 +
-                              u"\\VelmoranTavix.mst";
+  const std::u16string tail =
+      std::u16string(u"\\Installer\\") + kProductCode32 + u"\\VelmoranTavix.mst";
   const std::u16string full260(260, u'W');
   const struct {
     std::u16string folder;
@@ -149,8 +149,8 @@ TEST_F(StepsTest, RemoveTransformFile) {
 
 class RewriteTest : public StepsTest {
  protected:
-  const std::u16string path_ = u"C:\\windows\\Installer\\" + std::u16string(kProductCode32) +
-                               u"\\VelmoranTavix.mst";
+  const std::u16string path_ =
+      u"C:\\windows\\Installer\\" + std::u16string(kProductCode32) + u"\\VelmoranTavix.mst";
   const std::u16string key_ = std::u16string(kProductsKeyPrefix) + kPackedCode32;
 };
 
@@ -187,7 +187,8 @@ TEST_F(RewriteTest, WorkedExamples) {
     ResetRunLogForTesting();
     fresh.AddFolder(kLogFolder);
     GetRunLog(kLogFolder);
-    if (c.value) fresh.SetString(HkeyClassesRoot(), 0, key_, kTransformsValue, *c.value, kRegExpandSz);
+    if (c.value)
+      fresh.SetString(HkeyClassesRoot(), 0, key_, kTransformsValue, *c.value, kRegExpandSz);
     EXPECT_TRUE(RewriteTransformsValue(kProductCode32, path_));
     EXPECT_EQ(MaskTimeStamps(fresh.FileBytes(std::u16string(kLogFolder) + kRunLogFileName)), c.log);
     const auto after = fresh.GetValue(HkeyClassesRoot(), 0, key_, kTransformsValue);
@@ -228,13 +229,12 @@ TEST_F(RewriteTest, Refusals) {
   EXPECT_EQ(Log(), "");
   const std::u16string lower = u"{6d2e47b1-0000-1033-0002-5a9c20f3e184}";
   EXPECT_FALSE(RewriteTransformsValue(lower, path_));
-  EXPECT_EQ(Log(),
-            Line("----- -->No updated on Transforms Register value --> Product Code and "
-                 "Transforms file : ") +
-                "\r\n" +
-                Line("--------------------------------- --> Product Code : " + U8(lower) +
-                     ", Transforms file : " + U8(path_) + " ") +
-                "\r\n");
+  EXPECT_EQ(Log(), Line("----- -->No updated on Transforms Register value --> Product Code and "
+                        "Transforms file : ") +
+                       "\r\n" +
+                       Line("--------------------------------- --> Product Code : " + U8(lower) +
+                            ", Transforms file : " + U8(path_) + " ") +
+                       "\r\n");
   EXPECT_EQ(sim_.CountCalls("RegOpenKeyExW"), 0u);
 }
 

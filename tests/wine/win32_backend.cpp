@@ -23,8 +23,6 @@ class Win32Backend final : public RegistryBackend {
 
 }  // namespace
 
-std::unique_ptr<RegistryBackend> MakeRegistryBackend() {
-  return std::make_unique<Win32Backend>();
-}
+std::unique_ptr<RegistryBackend> MakeRegistryBackend() { return std::make_unique<Win32Backend>(); }
 
 }  // namespace tavix

@@ -45,9 +45,9 @@ void DeleteTree(::HKEY root, const wchar_t* parent, const wchar_t* name, REGSAM 
 void SetString(::HKEY root, const std::wstring& path, REGSAM view, const std::wstring& name,
                const std::wstring& text) {
   ::HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key,
-                            nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr),
+      ERROR_SUCCESS);
   RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(key);
@@ -136,8 +136,7 @@ class Win32World final : public tavix::ScenarioWorld {
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(g_exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, &environment[0], nullptr, &startup,
-                        &process)) {
+                        CREATE_UNICODE_ENVIRONMENT, &environment[0], nullptr, &startup, &process)) {
       ADD_FAILURE() << "cannot start the exe: error " << GetLastError();
       return 0xDEADBEEF;
     }
@@ -151,8 +150,8 @@ class Win32World final : public tavix::ScenarioWorld {
 
   std::optional<std::string> ReadFile(const std::u16string& path) override {
     const HANDLE file = CreateFileW(W(path).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return std::nullopt;
     std::string bytes;
     char buffer[4096];
@@ -211,10 +210,10 @@ int RunSample() {
   const std::u16string file = CachedFilePath(typical->cachedFileCode);
   auto show = [&](const char* when) {
     const auto value = world.ReadTransforms(typical->packedCode);
-    std::printf("Transforms %s : %s\n", when,
-                value ? ("\"" + Utf8(value->text) + "\" (type " + std::to_string(value->type) + ")")
-                            .c_str()
-                      : "(absent)");
+    std::printf(
+        "Transforms %s : %s\n", when,
+        value ? ("\"" + Utf8(value->text) + "\" (type " + std::to_string(value->type) + ")").c_str()
+              : "(absent)");
     std::printf("Cached file %s : %s %s\n", when, Utf8(file).c_str(),
                 world.FileExists(file) ? "exists" : "is gone");
   };

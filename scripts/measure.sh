@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Reports the shipped exes' sizes and the x64 exe's run time under Wine as a
+# ratio to an empty GUI exe started the same way. Needs the win64 and win32
+# builds. Measurements only: nothing here passes or fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-101}
+for arch in x64 x86; do
+  exe=dist/$arch/VelmoranTavix_TransformsCleanUp.exe
+  [ -f "$exe" ] && printf '%s exe: %d bytes (%.1f KiB), stripped\n' "$arch" \
+    "$(stat -c %s "$exe")" "$(echo "$(stat -c %s "$exe") / 1024" | bc -l)"
+done
+
+prefix=$PWD/build/measure/wineprefix
+wine="tests/wine/wine.sh $prefix"
+exe=$PWD/dist/x64/VelmoranTavix_TransformsCleanUp.exe
+empty=build/win64/tests/wine/empty_gui.exe
+$wine init
+# A sample installation, so that every timed run goes through the whole job.
+$wine build/win64/tests/wine/scenarios.exe "--exe=Z:${exe//\//\\}" --sample >/dev/null
+
+to_windows() { local path; path=$(realpath "$1"); echo "Z:${path//\//\\}"; }
+$wine build/win64/tests/wine/run_timer.exe "$runs" "$(to_windows "$empty")" "$(to_windows "$exe")"
+$wine stop
