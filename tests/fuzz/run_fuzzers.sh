@@ -16,6 +16,7 @@ fi
 build_dir=$(cd "$1" && pwd) || exit 2
 seconds=$2
 source_dir=$(cd "$(dirname "$0")" && pwd)
+timeout=10
 targets="split_fuzz replace_all_fuzz wide_to_utf8_fuzz registry_read_fuzz"
 
 status=0
@@ -31,12 +32,14 @@ for target in $targets; do
   rm -rf "$work"
   mkdir -p "$work/corpus" "$work/artifacts"
 
-  # Single runs of the kept inputs; .gitkeep only holds an empty folder.
+  # Single runs of the kept inputs; .gitkeep only holds an empty folder. An
+  # input that takes longer than $timeout seconds counts as a failure.
   inputs=$(find "$source_dir/regressions/$target" "$source_dir/corpus/$target" \
              -type f ! -name .gitkeep 2>/dev/null | sort)
   if [ -n "$inputs" ]; then
     # shellcheck disable=SC2086  # the paths hold no blanks
-    if ! "$binary" -artifact_prefix="$work/artifacts/" $inputs >"$work/replay.log" 2>&1; then
+    if ! "$binary" -timeout="$timeout" -artifact_prefix="$work/artifacts/" $inputs \
+           >"$work/replay.log" 2>&1; then
       echo "$target: FAILED on a kept input (log: $work/replay.log)"
       tail -n 30 "$work/replay.log"
       status=1
@@ -46,7 +49,7 @@ for target in $targets; do
     cp $inputs "$work/corpus/"
   fi
 
-  "$binary" -max_total_time="$seconds" -print_final_stats=1 \
+  "$binary" -max_total_time="$seconds" -timeout="$timeout" -print_final_stats=1 \
     -artifact_prefix="$work/artifacts/" "$work/corpus" >"$work/fuzz.log" 2>&1
   result=$?
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/fuzz.log")

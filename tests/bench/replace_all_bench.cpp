@@ -1,0 +1,89 @@
+// ReplaceAll against the plain in-place erase on a "Transforms" value far
+// larger than any real one: 8 Mi UTF-16 units holding the cached transform
+// path 100,000 times between short filler entries. Each iteration works on a
+// fresh copy; the copying is not timed.
+#include <benchmark/benchmark.h>
+
+#include <cstddef>
+#include <string>
+
+#include "app/transforms_value.h"
+
+namespace {
+
+constexpr std::size_t kTextUnits = std::size_t{8} << 20;
+constexpr std::ptrdiff_t kOccurrences = 100000;
+const std::u16string kPath =
+    u"C:\\Windows\\Installer\\{6D2E47B1-0000-1033-0002-5A9C20F3E184}\\VelmoranTavix.mst";
+
+// "path;filler;" repeated, the filler spread so the text is exactly
+// kTextUnits long.
+const std::u16string& Text() {
+  static const std::u16string text = [] {
+    const std::size_t entry = kPath.size() + 1;
+    const std::size_t filler = kTextUnits - kOccurrences * entry;
+    std::u16string t;
+    t.reserve(kTextUnits);
+    for (std::size_t i = 0; i < kOccurrences; ++i) {
+      t += kPath;
+      t += u';';
+      const std::size_t share = (i + 1) * filler / kOccurrences - i * filler / kOccurrences;
+      t.append(share - 1, static_cast<char16_t>(u'A' + i % 26));
+      t += u';';
+    }
+    return t;
+  }();
+  return text;
+}
+
+// Find, erase, search again where the match was.
+std::ptrdiff_t EraseInPlace(std::u16string& text, const std::u16string& pattern) {
+  std::ptrdiff_t count = 0;
+  for (std::size_t at = text.find(pattern); at != std::u16string::npos;
+       at = text.find(pattern, at)) {
+    text.erase(at, pattern.size());
+    ++count;
+  }
+  return count;
+}
+
+// Both contenders must have done the whole job, or their times mean nothing.
+void Verify(benchmark::State& state, std::ptrdiff_t count, const std::u16string& text) {
+  if (count != kOccurrences || text.size() != kTextUnits - kOccurrences * (kPath.size() + 1)) {
+    state.SkipWithError("wrong result");
+  }
+}
+
+void BM_ReplaceAll(benchmark::State& state) {
+  const std::u16string pattern = kPath + u";";
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::u16string text = Text();
+    state.ResumeTiming();
+    const std::ptrdiff_t count = tavix::ReplaceAll(text, pattern, u"");
+    benchmark::DoNotOptimize(text.data());
+    state.PauseTiming();
+    Verify(state, count, text);
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ReplaceAll)->Unit(benchmark::kMillisecond);
+
+void BM_EraseInPlace(benchmark::State& state) {
+  const std::u16string pattern = kPath + u";";
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::u16string text = Text();
+    state.ResumeTiming();
+    const std::ptrdiff_t count = EraseInPlace(text, pattern);
+    benchmark::DoNotOptimize(text.data());
+    state.PauseTiming();
+    Verify(state, count, text);
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_EraseInPlace)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
