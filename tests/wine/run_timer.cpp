@@ -56,8 +56,8 @@ int wmain(int argc, wchar_t** argv) {
     measured.push_back(TimeOneRun(argv[3]));
   }
   const double b = Median(baseline) * 1000, m = Median(measured) * 1000;
-  std::printf("baseline: %.2f ms median of %d runs\nmeasured: %.2f ms median of %d runs\n", b,
-              runs, m, runs);
+  std::printf("baseline: %.2f ms median of %d runs\nmeasured: %.2f ms median of %d runs\n", b, runs,
+              m, runs);
   std::printf("ratio: %.3f\n", m / b);
   return 0;
 }
