@@ -14,11 +14,11 @@ done
 prefix=$PWD/build/measure/wineprefix
 wine="tests/wine/wine.sh $prefix"
 exe=$PWD/dist/x64/VelmoranTavix_TransformsCleanUp.exe
-empty=build/win64/tests/wine/empty_gui.exe
+empty=build/win64/tools/timing/empty_gui.exe
 $wine init
 # A sample installation, so that every timed run goes through the whole job.
 $wine build/win64/tests/wine/scenarios.exe "--exe=Z:${exe//\//\\}" --sample >/dev/null
 
 to_windows() { local path; path=$(realpath "$1"); echo "Z:${path//\//\\}"; }
-$wine build/win64/tests/wine/run_timer.exe "$runs" "$(to_windows "$empty")" "$(to_windows "$exe")"
+$wine build/win64/tools/timing/run_timer.exe "$runs" "$(to_windows "$empty")" "$(to_windows "$exe")"
 $wine stop

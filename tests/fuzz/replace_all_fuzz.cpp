@@ -12,21 +12,9 @@
 
 #include "app/transforms_value.h"
 #include "fuzz_check.h"
+#include "reference_replace.h"
 
 namespace {
-
-// The procedure as it reads: find, replace in place, search again behind
-// the replacement.
-std::ptrdiff_t ReferenceReplaceAll(std::u16string& text, const std::u16string& pattern,
-                                   const std::u16string& replacement) {
-  std::ptrdiff_t count = 0;
-  for (std::size_t at = text.find(pattern); at != std::u16string::npos;
-       at = text.find(pattern, at + replacement.size())) {
-    text.replace(at, pattern.size(), replacement);
-    ++count;
-  }
-  return count;
-}
 
 std::u16string Units(const std::uint8_t* data, std::size_t size, bool smallAlphabet) {
   if (!smallAlphabet) return tavix::fuzz::Utf16Le(data, size);
