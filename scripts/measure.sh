@@ -19,6 +19,24 @@ $wine init
 # A sample installation, so that every timed run goes through the whole job.
 $wine build/win64/tests/wine/scenarios.exe "--exe=Z:${exe//\//\\}" --sample >/dev/null
 
+# Started from Linux, one wine64 process per run, as the tests start it.
+median_ms() { sort -n | awk '{ v[NR] = $1 } END { printf "%.2f", v[int((NR + 1) / 2)] / 1e6 }'; }
+empty_times=() exe_times=()
+for _ in $(seq "$runs"); do
+  for which in empty exe; do
+    start=$(date +%s%N)
+    $wine "${!which}" >/dev/null
+    elapsed=$(($(date +%s%N) - start))
+    if [ "$which" = empty ]; then empty_times+=("$elapsed"); else exe_times+=("$elapsed"); fi
+  done
+done
+e=$(printf '%s\n' "${empty_times[@]}" | median_ms)
+x=$(printf '%s\n' "${exe_times[@]}" | median_ms)
+printf 'started from Linux: empty GUI exe %s ms, clean-up exe %s ms (medians of %d), ratio %.3f\n' \
+  "$e" "$x" "$runs" "$(echo "$x / $e" | bc -l)"
+
+# Started inside Wine by CreateProcess, which leaves out Wine's own start-up.
+echo "started inside Wine:"
 to_windows() { local path; path=$(realpath "$1"); echo "Z:${path//\//\\}"; }
 $wine build/win64/tools/timing/run_timer.exe "$runs" "$(to_windows "$empty")" "$(to_windows "$exe")"
 $wine stop
