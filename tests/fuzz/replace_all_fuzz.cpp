@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::u16string actual = text;
   std::u16string expected = text;
   const std::ptrdiff_t count = tavix::ReplaceAll(actual, pattern, replacement);
-  FUZZ_CHECK(count == ReferenceReplaceAll(expected, pattern, replacement));
+  FUZZ_CHECK(count == tavix::ReferenceReplaceAll(expected, pattern, replacement));
   FUZZ_CHECK(actual == expected);
   return 0;
 }
