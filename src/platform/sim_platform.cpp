@@ -86,7 +86,7 @@ std::shared_ptr<SimPlatform::Node> SimPlatform::Redirect(const std::shared_ptr<N
 }
 
 LONG SimPlatform::Walk(const std::shared_ptr<Node>& start, const std::u16string& path, REGSAM view,
-                       bool create, std::shared_ptr<Node>& found, bool& created) {
+                       bool create, std::shared_ptr<Node>& found, bool& created) const {
   created = false;
   std::shared_ptr<Node> node = Redirect(start, view);
   std::size_t begin = 0;
@@ -119,9 +119,7 @@ std::shared_ptr<SimPlatform::Node> SimPlatform::Find(HKEY root, REGSAM view,
                                                      const std::u16string& path) const {
   std::shared_ptr<Node> found;
   bool created = false;
-  auto* self = const_cast<SimPlatform*>(this);  // Walk without `create` changes nothing.
-  return self->Walk(RootNode(root), path, view, false, found, created) == kErrorSuccess ? found
-                                                                                        : nullptr;
+  return Walk(RootNode(root), path, view, false, found, created) == kErrorSuccess ? found : nullptr;
 }
 
 std::shared_ptr<SimPlatform::Node> SimPlatform::Make(HKEY root, REGSAM view,

@@ -138,9 +138,10 @@ class SimPlatform final : public Platform {
   std::shared_ptr<Node> RootNode(HKEY root) const;
   std::shared_ptr<Node> NodeOf(HKEY key) const;
   std::shared_ptr<Node> Redirect(const std::shared_ptr<Node>& node, REGSAM view) const;
-  // Walks `path` below `start`; creates missing keys when `create` is set.
+  // Walks `path` below `start`; creates missing keys when `create` is set
+  // (the nodes change, not the platform's own state).
   LONG Walk(const std::shared_ptr<Node>& start, const std::u16string& path, REGSAM view,
-            bool create, std::shared_ptr<Node>& found, bool& created);
+            bool create, std::shared_ptr<Node>& found, bool& created) const;
   std::shared_ptr<Node> Find(HKEY root, REGSAM view, const std::u16string& path) const;
   std::shared_ptr<Node> Make(HKEY root, REGSAM view, const std::u16string& path);
   HKEY NewHandle(std::shared_ptr<Node> node, REGSAM access);
