@@ -44,7 +44,6 @@ class RunLog {
   void WriteLogLine(const std::u16string& message);
 
   const std::u16string& filePath() const { return *filePath_; }
-  const std::u16string& memoryText() const { return *memoryText_; }
 
  private:
   std::unique_ptr<std::u16string> memoryText_;

@@ -90,7 +90,6 @@ class SimPlatform final : public Platform {
   }
   // Key handles open now (predefined roots are never counted).
   std::size_t OpenHandleCount() const { return handles_.size(); }
-  std::size_t OpenStreamCount() const { return streams_.size(); }
 
   // --- Platform.
   LONG RegOpenKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM samDesired,

@@ -10,14 +10,10 @@
 
 namespace tavix {
 
-class SimPlatform;
-
 class RegistryBackend {
  public:
   virtual ~RegistryBackend() = default;
   virtual Platform& platform() = 0;
-  // The simulated platform, or null on the real registry.
-  virtual SimPlatform* sim() = 0;
   // Distinguishes this run's keys from those of earlier runs.
   virtual std::u16string runId() const = 0;
 };

@@ -7,7 +7,6 @@ namespace {
 class SimBackend final : public RegistryBackend {
  public:
   Platform& platform() override { return sim_; }
-  SimPlatform* sim() override { return &sim_; }
   std::u16string runId() const override { return u"sim"; }
 
  private:

@@ -11,7 +11,6 @@ namespace {
 class Win32Backend final : public RegistryBackend {
  public:
   Platform& platform() override { return platform_; }
-  SimPlatform* sim() override { return nullptr; }
   std::u16string runId() const override { return runId_; }
 
  private:
