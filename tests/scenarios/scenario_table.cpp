@@ -120,7 +120,8 @@ std::vector<Scenario> AllScenarios() {
     std::optional<std::u16string> build;
   } gated[] = {
       {"UnknownBuild", u"1.0.43.28"},    {"NearMissBuild", u"1.0.43.270"},
-      {"BuildWithBlank", u"1.0.43.27 "}, {"NonAsciiBuild", u"1.0.43.27\u00e9\u20ac\U0001F600"},
+      {"BuildWithBlank", u"1.0.43.27 "}, {"BuildWithLeadingBlank", u" 1.0.43.27"},
+      {"ShortBuild", u"1.0.43.2"},       {"NonAsciiBuild", u"1.0.43.27\u00e9\u20ac\U0001F600"},
       {"MissingBuild", std::nullopt},
   };
   for (const auto& g : gated) {
