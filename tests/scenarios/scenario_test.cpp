@@ -6,6 +6,10 @@
 #include "scenario.h"
 
 namespace tavix {
+
+// Failures name the case rather than dump its bytes.
+void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+
 namespace {
 
 class ScenarioTest : public ::testing::TestWithParam<Scenario> {};
