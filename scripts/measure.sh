@@ -7,17 +7,18 @@ cd "$(dirname "$0")/.."
 runs=${1:-101}
 for arch in x64 x86; do
   exe=dist/$arch/VelmoranTavix_TransformsCleanUp.exe
-  [ -f "$exe" ] && printf '%s exe: %d bytes (%.1f KiB), stripped\n' "$arch" \
-    "$(stat -c %s "$exe")" "$(echo "$(stat -c %s "$exe") / 1024" | bc -l)"
+  [ -f "$exe" ] && stat -c %s "$exe" |
+    awk -v arch="$arch" '{ printf "%s exe: %d bytes (%.1f KiB), stripped\n", arch, $1, $1 / 1024 }'
 done
 
 prefix=$PWD/build/measure/wineprefix
 wine="tests/wine/wine.sh $prefix"
 exe=$PWD/dist/x64/VelmoranTavix_TransformsCleanUp.exe
 empty=build/win64/tools/timing/empty_gui.exe
+to_windows() { local path; path=$(realpath "$1"); echo "Z:${path//\//\\}"; }
 $wine init
 # A sample installation, so that every timed run goes through the whole job.
-$wine build/win64/tests/wine/scenarios.exe "--exe=Z:${exe//\//\\}" --sample >/dev/null
+$wine build/win64/tests/wine/scenarios.exe "--exe=$(to_windows "$exe")" --sample >/dev/null
 
 # Started from Linux, one wine64 process per run, as the tests start it.
 median_ms() { sort -n | awk '{ v[NR] = $1 } END { printf "%.2f", v[int((NR + 1) / 2)] / 1e6 }'; }
@@ -32,11 +33,11 @@ for _ in $(seq "$runs"); do
 done
 e=$(printf '%s\n' "${empty_times[@]}" | median_ms)
 x=$(printf '%s\n' "${exe_times[@]}" | median_ms)
-printf 'started from Linux: empty GUI exe %s ms, clean-up exe %s ms (medians of %d), ratio %.3f\n' \
-  "$e" "$x" "$runs" "$(echo "$x / $e" | bc -l)"
+awk -v e="$e" -v x="$x" -v n="$runs" 'BEGIN {
+  printf "started from Linux: empty GUI exe %s ms, clean-up exe %s ms (medians of %d), ratio %.3f\n",
+    e, x, n, x / e }'
 
 # Started inside Wine by CreateProcess, which leaves out Wine's own start-up.
 echo "started inside Wine:"
-to_windows() { local path; path=$(realpath "$1"); echo "Z:${path//\//\\}"; }
 $wine build/win64/tools/timing/run_timer.exe "$runs" "$(to_windows "$empty")" "$(to_windows "$exe")"
 $wine stop
