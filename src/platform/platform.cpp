@@ -11,16 +11,10 @@ std::uintptr_t KeyValue(HKEY key) { return reinterpret_cast<std::uintptr_t>(key)
 
 }  // namespace
 
-HKEY PredefinedKey(std::uint32_t id) {
-  // Windows defines the roots as (HKEY)(ULONG_PTR)(LONG)id: sign-extended.
-  const auto value = static_cast<std::intptr_t>(static_cast<std::int32_t>(id));
-  return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(value));
-}
-
 bool IsPredefinedKey(HKEY key) {
   // HKEY_CLASSES_ROOT (0x80000000) up to HKEY_CURRENT_USER_LOCAL_SETTINGS
   // (0x80000007).
-  const std::uintptr_t first = KeyValue(PredefinedKey(0x80000000u));
+  const std::uintptr_t first = PredefinedKeyValue(0x80000000u);
   const std::uintptr_t value = KeyValue(key);
   return value >= first && value - first <= 7;
 }

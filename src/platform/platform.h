@@ -28,9 +28,15 @@ using HKEY = RegKeyTag*;
 struct FileStreamTag;
 using FileStream = FileStreamTag*;
 
-// The predefined roots carry the values Windows gives them (sign-extended on
-// 64-bit), so the real implementation passes them through untouched.
-HKEY PredefinedKey(std::uint32_t id);
+// The predefined roots carry the values Windows gives them, (HKEY)(LONG)id:
+// sign-extended on 64-bit, so the real implementation passes them through
+// untouched.
+constexpr std::uintptr_t PredefinedKeyValue(std::uint32_t id) {
+  return static_cast<std::uintptr_t>(static_cast<std::intptr_t>(static_cast<std::int32_t>(id)));
+}
+inline HKEY PredefinedKey(std::uint32_t id) {
+  return reinterpret_cast<HKEY>(PredefinedKeyValue(id));
+}
 inline HKEY HkeyClassesRoot() { return PredefinedKey(0x80000000u); }
 inline HKEY HkeyCurrentUser() { return PredefinedKey(0x80000001u); }
 inline HKEY HkeyLocalMachine() { return PredefinedKey(0x80000002u); }

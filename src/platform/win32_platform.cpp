@@ -20,6 +20,15 @@ FILE* F(FileStream stream) { return reinterpret_cast<FILE*>(stream); }
 
 static_assert(sizeof(SystemTime) == sizeof(SYSTEMTIME), "SYSTEMTIME layout");
 
+// The seam's roots must be the very handles windows.h names. GCC folds the
+// casts in those macros inside an array bound, so a mismatch fails to build.
+#define TAVIX_SAME_ROOT(root, id) \
+  (reinterpret_cast<ULONG_PTR>(root) == PredefinedKeyValue(id) ? 1 : -1)
+typedef char ClassesRootMatches[TAVIX_SAME_ROOT(HKEY_CLASSES_ROOT, 0x80000000u)];
+typedef char CurrentUserMatches[TAVIX_SAME_ROOT(HKEY_CURRENT_USER, 0x80000001u)];
+typedef char LocalMachineMatches[TAVIX_SAME_ROOT(HKEY_LOCAL_MACHINE, 0x80000002u)];
+#undef TAVIX_SAME_ROOT
+
 }  // namespace
 
 LONG Win32Platform::RegOpenKeyExW(HKEY key, const char16_t* subKey, DWORD options,
