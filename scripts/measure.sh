@@ -11,14 +11,13 @@ for arch in x64 x86; do
     awk -v arch="$arch" '{ printf "%s exe: %d bytes (%.1f KiB), stripped\n", arch, $1, $1 / 1024 }'
 done
 
-prefix=$PWD/build/measure/wineprefix
+# The main job's prefix, with its sample installation.
+scripts/main-job.sh x64 >/dev/null
+prefix=$PWD/build/main-job/wineprefix
 wine="tests/wine/wine.sh $prefix"
 exe=$PWD/dist/x64/VelmoranTavix_TransformsCleanUp.exe
 empty=build/win64/tools/timing/empty_gui.exe
 to_windows() { local path; path=$(realpath "$1"); echo "Z:${path//\//\\}"; }
-$wine init
-# A sample installation, so that every timed run goes through the whole job.
-$wine build/win64/tests/wine/scenarios.exe "--exe=$(to_windows "$exe")" --sample >/dev/null
 
 # Started from Linux, one wine64 process per run, as the tests start it.
 median_ms() { sort -n | awk '{ v[NR] = $1 } END { printf "%.2f", v[int((NR + 1) / 2)] / 1e6 }'; }

@@ -6,7 +6,7 @@
 
 namespace tavix {
 
-class Win32Platform final : public Platform {
+class Win32Platform : public Platform {
  public:
   LONG RegOpenKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM samDesired,
                      HKEY* result) override;

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "world.h"
+
+namespace tavix {
+namespace {
+
+// The system's names are spelt out here, not taken from its headers, so that
+// a slip in one of its constants shows.
+constexpr char16_t C32[] = u"{6D2E47B1-0000-1033-0002-5A9C20F3E184}";
+constexpr char16_t C64[] = u"{6D2E47B1-0000-1033-0102-5A9C20F3E184}";
+constexpr char16_t kProductKey[] = u"Software\\Velmoran\\Velmoran Tavix\\R1.0\\ProductSpecific";
+constexpr char16_t kTemp[] = u"C:\\tavix\\temp\\";
+constexpr char16_t kMissingTemp[] = u"C:\\tavix\\missing\\";
+constexpr char16_t kLogName[] = u"VelmoranTavix_TransformsCleanUp.log";
+
+// The messages each word stands for, split at '|'; {x} stands for a value
+// of the case.
+const std::map<std::string, std::string> kWords = {
+    {"START", "Start --> Clean Up Velmoran Tavix transform files and register items."},
+    {"UPDATED", "----- --> Velmoran Tavix has been updated. Current Build Version is : {build}"},
+    {"X86", "----- --> Updating x86 version, Product Code : {code}"},
+    {"X64", "----- --> Updating x64 version, Product Code : {code}"},
+    {"NOTOURS", "ERROR --> This Product is not Velmoran Tavix 1.0, Product Code : {code}"},
+    {"REPLACED",
+     "Replaced Transforms Register value --> old value : {before}\n"
+     "|--------------------------------- --> New value : {new}\n"
+     "|************Updated Transforms Register value Successfully.************ \n"},
+    {"FAILED",
+     "Replaced Transforms Register value --> old value : {before}\n"
+     "|--------------------------------- --> New value : {new}\n"
+     "|************Updated Transforms Register value Failed.************ \n"},
+    {"NOUPD", "----- -->No updated on Transforms Register value --> value : \n{before}"},
+    {"REMOVED", "----- --> Removed file : {path}"},
+    {"NOTREMOVED", "Error --> Failed to remove file : {path}"},
+};
+const std::map<std::u16string, std::string> kGateLines = {
+    {u"1.0.43.27", "----- --> Starting update: TAVIX_RTM_1_0_FOR_SUITES = 1.0.43.27."},
+    {u"1.0.43.24", "----- --> Starting update: TAVIX_RTM_1_0_FOR_KESTRAVANE  = 1.0.43.24."},
+    {u"1.0.43.13", "----- --> Starting update: TAVIX_RTM_1_0_FOR_ZIRK = 1.0.43.13."},
+};
+
+bool Has(const char* words, const std::string& word) {
+  std::istringstream in(words);
+  for (std::string w; in >> w;) {
+    if (w == word) return true;
+  }
+  return false;
+}
+
+bool Is64(const Case& c) { return c.code && std::u16string(c.code) == C64; }
+
+std::u16string CachedPath(const Case& c) {
+  return u"C:\\windows\\Installer\\" + std::u16string(Is64(c) ? C64 : C32) + u"\\VelmoranTavix.mst";
+}
+
+std::u16string InstallerKey(const Case& c) {
+  return Is64(c) ? u"Installer\\Products\\1B74E2D6000033011020A5C9023F1E48"
+                 : u"Installer\\Products\\1B74E2D6000033010020A5C9023F1E48";
+}
+
+std::u16string Expand(const Case& c, const char16_t* value) {
+  std::u16string text;
+  for (const char16_t* p = value; p && *p; ++p)
+    text += *p == u'*' ? CachedPath(c) : std::u16string(1, *p);
+  return text;
+}
+
+// Each message is one line: time stamp, two blanks, the message, a line
+// end; every LF is stored as CR LF.
+std::string ExpectedLog(const Case& c, const std::u16string& removedPath) {
+  std::string log;
+  std::istringstream words(c.log);
+  for (std::string word; words >> word;) {
+    const bool empty = word.back() == '=';
+    if (empty) word.pop_back();
+    std::string text = word == "GATE" ? kGateLines.at(c.build) : kWords.at(word);
+    for (const auto& [name, value] :
+         std::map<std::string, std::u16string>{{"{build}", Expand(c, c.build)},
+                                               {"{code}", Expand(c, c.code)},
+                                               {"{before}", Expand(c, c.before)},
+                                               {"{new}", Expand(c, c.newValue)},
+                                               {"{path}", removedPath}}) {
+      const std::size_t at = text.find(name);
+      if (at != std::string::npos) text.replace(at, name.size(), empty ? "" : U8(value));
+    }
+    std::istringstream messages(text);
+    for (std::string message; std::getline(messages, message, '|');) {
+      for (const char ch : "##:##:##  " + message + "\n")
+        log += ch == '\n' ? "\r\n" : std::string(1, ch);
+    }
+  }
+  return log;
+}
+
+constexpr char kFull[] = "START GATE X86 REPLACED REMOVED";
+constexpr char kKept[] = "START GATE X86 NOUPD REMOVED";
+constexpr char kGated[] = "START UPDATED";
+constexpr char kRefused[] = "START GATE NOTOURS";
+constexpr char16_t kUpper[] =
+    u"C:\\WINDOWS\\INSTALLER\\{6D2E47B1-0000-1033-0002-5A9C20F3E184}\\VELMORANTAVIX.MST;";
+
+// name, setup, BuildVersion, upiMasterID, Transforms before, log, exit code,
+// new Transforms text, cached file afterwards.
+const std::vector<Case> kCases = {
+    {"TypicalRun", "", u"1.0.43.27", C32, u"*;", kFull, 0, u"", false},
+    {"EarlierLogEmptied", "oldlog", u"1.0.43.27", C32, u"*;", kFull, 0, u"", false},
+    {"Product64", "", u"1.0.43.27", C64, u"A;*;B", "START GATE X64 REPLACED REMOVED", 0, u"A;B"},
+    {"Build24", "", u"1.0.43.24", C32, u"*;", kFull, 0, u""},
+    {"Build13", "", u"1.0.43.13", C32, u"*;", kFull, 0, u""},
+    {"LaterBuild", "", u"1.0.43.28", C32, u"*;", kGated, 0, nullptr, true},
+    {"NearMissBuild", "", u"1.0.43.270", C32, u"*;", kGated, 0, nullptr, true},
+    {"ShortBuild", "", u"1.0.43.2", C32, u"*;", kGated, 0, nullptr, true},
+    {"BuildWithBlank", "", u"1.0.43.27 ", C32, u"*;", kGated, 0, nullptr, true},
+    {"BuildWithLeadingBlank", "", u" 1.0.43.27", C32, u"*;", kGated, 0, nullptr, true},
+    {"NonAsciiBuild", "", u"1.0.43.27\u00e9\u20ac\U0001F600", C32, u"*;", kGated, 0, nullptr, true},
+    {"MissingBuild", "", nullptr, C32, u"*;", kGated, 0, nullptr, true},
+    {"LowerCaseCode", "", u"1.0.43.27", u"{6d2e47b1-0000-1033-0002-5a9c20f3e184}", u"*;", kRefused,
+     -1, nullptr, true},
+    {"BlankPaddedCode", "", u"1.0.43.27", u" {6D2E47B1-0000-1033-0002-5A9C20F3E184}", u"*;",
+     kRefused, -1, nullptr, true},
+    {"CodeWithoutBraces", "", u"1.0.43.27", u"6D2E47B1-0000-1033-0002-5A9C20F3E184", u"*;",
+     kRefused, -1, nullptr, true},
+    {"MissingCode", "", u"1.0.43.27", nullptr, u"*;", kRefused, -1, nullptr, true},
+    {"ValueAPB", "", u"1.0.43.27", C32, u"A;*;B", kFull, 0, u"A;B"},
+    {"ValueAP", "", u"1.0.43.27", C32, u"A;*", kFull, 0, u"A;"},
+    {"ValuePAP", "", u"1.0.43.27", C32, u"*;A;*", kFull, 0, u"A;"},
+    {"ValuePP", "", u"1.0.43.27", C32, u"*;*;", kFull, 0, u""},
+    {"ValueP", "", u"1.0.43.27", C32, u"*", kFull, 0, u""},
+    {"ValueLongerEntry", "", u"1.0.43.27", C32, u"*.bak;B", kFull, 0, u".bak;B"},
+    {"ValueAB", "", u"1.0.43.27", C32, u"A;B", kKept, 0},
+    {"ValueOtherCase", "", u"1.0.43.27", C32, kUpper, kKept, 0},
+    {"ValueMissing", "", u"1.0.43.27", C32, nullptr, kKept, 0},
+    {"InstallerKeyMissing", "nokey", u"1.0.43.27", C32, nullptr, kKept, 0},
+    {"CachedFileMissing", "nofile", u"1.0.43.27", C32, u"*;", "START GATE X86 REPLACED NOTREMOVED",
+     0, u""},
+    {"CachedFileReadOnly", "readonly", u"1.0.43.27", C32, u"*;",
+     "START GATE X86 REPLACED NOTREMOVED", 0, u"", true},
+    {"ProductKeyOnlyIn64BitView", "view64", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
+    {"ProductKeyInBothViews", "both", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
+    {"TempFolderMissing", "notemp", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
+    {"ArgumentsIgnored", "args", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
+};
+
+}  // namespace
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
+const Case& FindCase(const std::string& name) {
+  for (const Case& c : kCases) {
+    if (name == c.name) return c;
+  }
+  std::abort();
+}
+
+bool Seed(const Case& c) {
+  World& world = TheWorld();
+  const bool view64 = Has(c.setup, "view64"), both = Has(c.setup, "both");
+  if (!world.twoViews() && (view64 || both)) return false;
+  world.Reset();
+  const REGSAM view = view64 ? kKeyWow64_64Key : kKeyWow64_32Key;
+  if (c.build) PutString(HkeyLocalMachine(), view, kProductKey, u"BuildVersion", c.build);
+  if (c.code) PutString(HkeyLocalMachine(), view, kProductKey, u"upiMasterID", c.code);
+  if (both) PutString(HkeyLocalMachine(), kKeyWow64_64Key, kProductKey, u"BuildVersion", u"1.0.0");
+  if (!Has(c.setup, "nokey")) {
+    PutString(HkeyClassesRoot(), 0, InstallerKey(c), u"ProductName", u"Velmoran Tavix");
+    // Of another string type, to show that the rewrite stores REG_SZ.
+    if (c.before) {
+      PutString(HkeyClassesRoot(), 0, InstallerKey(c), u"Transforms", Expand(c, c.before),
+                kRegExpandSz);
+    }
+  }
+  world.MakeFolder(kTemp);
+  if (Has(c.setup, "oldlog")) {
+    world.PutFile(kTemp + std::u16string(kLogName), "12:00:00  an earlier run\r\n\r\n");
+  }
+  if (!Has(c.setup, "nofile")) world.PutFile(CachedPath(c), "transform", Has(c.setup, "readonly"));
+  return true;
+}
+
+Expected Expect(const Case& c, const std::u16string& removedPath) {
+  Expected e{static_cast<std::uint32_t>(c.exitCode), kTemp, std::nullopt, std::nullopt,
+             c.fileAfter};
+  if (!Has(c.setup, "notemp")) {
+    e.log = ExpectedLog(c, removedPath.empty() ? CachedPath(c) : removedPath);
+  }
+  if (Has(c.log, "REPLACED")) {
+    e.transforms = RegValue{kRegSz, Utf16Bytes(Expand(c, c.newValue) + u'\0')};
+  } else if (c.before && !Has(c.setup, "nokey")) {
+    e.transforms = RegValue{kRegExpandSz, Utf16Bytes(Expand(c, c.before) + u'\0')};
+  }
+  return e;
+}
+
+std::uint32_t RunCase(const Case& c) {
+  return TheWorld().Run(Has(c.setup, "notemp") ? kMissingTemp : kTemp,
+                        Has(c.setup, "args") ? u"/quiet --help \"C:\\some path\\x.mst\" -1" : u"");
+}
+
+void Check(const Case& c, std::uint32_t exitCode, const Expected& e) {
+  World& world = TheWorld();
+  EXPECT_EQ(exitCode, e.exitCode);
+  std::optional<std::string> log = world.GetFile(e.logFolder + kLogName);
+  if (log) log = MaskTimeStamps(*log);
+  EXPECT_EQ(log, e.log);
+  EXPECT_EQ(ShowValue(HkeyClassesRoot(), InstallerKey(c), u"Transforms"), ShowValue(e.transforms));
+  EXPECT_EQ(world.GetFile(CachedPath(c)).has_value(), e.fileAfter);
+  EXPECT_EQ(world.OpenHandles(), 0u) << "key handles left open";
+}
+
+namespace {
+
+class ScenarioTest : public ::testing::TestWithParam<Case> {};
+
+// Tests one whole run: exit code, every log byte but the time stamps, the
+// "Transforms" value and the cached file afterwards.
+TEST_P(ScenarioTest, Run) {
+  const Case& c = GetParam();
+  if (!Seed(c)) GTEST_SKIP() << "needs both registry views";
+  Check(c, RunCase(c), Expect(c));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ScenarioTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                           return std::string(info.param.name);
+                         });
+
+}  // namespace
+}  // namespace tavix

@@ -1,0 +1,257 @@
+// What no whole run reaches: the string routines at their edges, odd
+// answers of the folder queries, the log's own rules, the steps' refusals
+// and registry failures that only the simulated registry stages.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "app/driver.h"
+#include "app/transform_file.h"
+#include "app/transforms_value.h"
+#include "log/run_log.h"
+#include "log/text.h"
+#include "platform/sim_platform.h"
+#include "reference_replace.h"
+#include "registry/registry_path.h"
+#include "registry/registry_read.h"
+#include "registry/registry_write.h"
+#include "world.h"
+
+namespace tavix {
+namespace {
+
+using Names = std::vector<std::u16string>;
+
+// Tests splitting against a table of paths and both separator sets.
+TEST(SplitRegistryPathTest, Table) {
+  const struct {
+    std::u16string path, separators;
+    Names names;
+  } cases[] = {
+      {u"", u"\\/", {}},
+      {u"\\/ \\ /", u"\\/", {}},
+      {u"Software\\Velmoran\\Velmoran Tavix\\R1.0",
+       u"\\/",
+       {u"Software", u"Velmoran", u"Velmoran Tavix", u"R1.0"}},
+      {u"\\Installer\\\\Products\\", u"\\/", {u"Installer", u"Products"}},
+      {u" Installer \\ Products / 1B74 ", u"\\/", {u"Installer", u"Products", u"1B74"}},
+      {u"Software\\ \\R1.0", u"\\/", {u"Software", u"R1.0"}},
+      {u"\tX\t\\\u00a0Y", u"\\/", {u"\tX\t", u"\u00a0Y"}},
+      {u"Installer/Products", u"\\", {u"Installer/Products"}},
+      {u"a\"b/c\"d", u"\\/", {u"a\"b", u"c\"d"}},
+  };
+  for (const auto& c : cases) {
+    Names names = {u"stale"};
+    SplitRegistryPath(c.path, c.separators, names);
+    EXPECT_EQ(names, c.names) << U8(c.path);
+  }
+}
+
+// Tests joins that a removal makes, which are not searched again, other
+// replacements, and patterns that repeat inside themselves.
+TEST(ReplaceAllTest, Table) {
+  const struct {
+    std::u16string text, pattern, replacement, result;
+    std::ptrdiff_t count;
+  } cases[] = {
+      {u"aabb", u"ab", u"", u"ab", 1},
+      {u"aaa", u"aa", u"", u"a", 1},
+      {u"xx", u"x", u"xx", u"xxxx", 2},
+      {u"abc", u"", u"z", u"abc", 0},
+      {u"ab", u"abc", u"", u"ab", 0},
+      {u"aaabaabb", u"aaabb", u"", u"aaabaabb", 0},
+      {u"aabaabaaab", u"aabaaab", u"-", u"aab-", 1},
+  };
+  for (const auto& c : cases) {
+    std::u16string text = c.text;
+    EXPECT_EQ(ReplaceAll(text, c.pattern, c.replacement), c.count) << U8(c.text);
+    EXPECT_EQ(text, c.result) << U8(c.text) << " / " << U8(c.pattern);
+  }
+}
+
+// Tests agreement with the plain procedure on random texts over two letters,
+// with patterns long enough to repeat inside themselves.
+TEST(ReplaceAllTest, AgreesWithPlainProcedure) {
+  std::mt19937 random(20261206);
+  auto make = [&](std::size_t minimum, std::size_t maximum) {
+    std::u16string s(minimum + random() % (maximum - minimum + 1), u'a');
+    for (char16_t& c : s) c = static_cast<char16_t>(u'a' + random() % 2);
+    return s;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const std::u16string text = make(0, 40), pattern = make(1, 8), replacement = make(0, 3);
+    std::u16string fast = text, plain = text;
+    ASSERT_EQ(ReplaceAll(fast, pattern, replacement),
+              ReferenceReplaceAll(plain, pattern, replacement))
+        << U8(text) << " / " << U8(pattern);
+    ASSERT_EQ(fast, plain) << U8(text) << " / " << U8(pattern);
+  }
+}
+
+// Tests both conversions at the boundaries of every encoded length and on
+// malformed input, which becomes U+FFFD; and formatting, which is printf's
+// and never cut.
+TEST(TextTest, ConversionsAndFormatting) {
+  const struct {
+    std::u16string wide;
+    std::string utf8;
+    int direction;  // 0: both ways, 1: to UTF-8 only, 2: to UTF-16 only
+  } cases[] = {
+      {u"A\u007F\u0080\u07FF", "A\x7F\xC2\x80\xDF\xBF", 0},
+      {u"\u0800\uFFFF\U0001F600\U0010FFFF",
+       "\xE0\xA0\x80\xEF\xBF\xBF\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF", 0},
+      {std::u16string(1, u'\0'), std::string(1, '\0'), 0},
+      {u"\xD83D\xD83D\xDE00\xDC00", "\xEF\xBF\xBD\xF0\x9F\x98\x80\xEF\xBF\xBD", 1},
+      {u"\uFFFD\uFFFD\uFFFD", "\xED\xA0\x80", 2},            // an encoded surrogate
+      {u"\uFFFD\uFFFD", "\xC0\xAF", 2},                      // overlong
+      {u"\uFFFD\uFFFD\uFFFD\uFFFD", "\xF4\x90\x80\x80", 2},  // above U+10FFFF
+      {u"a\uFFFD\uFFFD", "a\xE2\x82", 2},                    // cut short
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.direction == 2 ? c.utf8 : WideToUtf8(c.wide), c.utf8) << U8(c.wide);
+    EXPECT_EQ(c.direction == 1 ? c.wide : Utf8ToWide(c.utf8), c.wide) << U8(c.wide);
+  }
+  EXPECT_EQ(FormatWideString(u"%02d:%02d", 9, 123), u"09:123");
+  EXPECT_EQ(FormatWideString(u"<%s>", std::string(5000, 'x').c_str()).size(), 5002u);
+  EXPECT_EQ(FormatWideString(nullptr), u"");
+}
+
+class StepsTest : public ::testing::Test {
+ protected:
+  StepsTest() { Fresh(); }
+  ~StepsTest() override { ResetRunLogForTesting(); }
+  SimPlatform& Fresh() {
+    ResetRunLogForTesting();
+    TheWorld().Reset();
+    sim().AddFolder(u"C:\\logs\\");
+    sim().SetLocalTime(SystemTime{2026, 12, 0, 6, 9, 5, 7, 250});
+    return sim();
+  }
+  SimPlatform& sim() { return static_cast<SimPlatform&>(TheWorld().platform()); }
+  std::string Log(const std::u16string& folder = u"C:\\logs\\") {
+    return sim().FileBytes(folder + u"VelmoranTavix_TransformsCleanUp.log");
+  }
+};
+
+// Tests where the log goes for each answer of the temporary folder query.
+TEST_F(StepsTest, TemporaryFolder) {
+  const std::u16string t259(259, u'T');
+  const struct {
+    std::u16string folder;
+    std::optional<DWORD> result;
+    std::u16string logFolder;
+  } cases[] = {
+      {u"C:\\logs", std::nullopt, u"C:\\logs/"},
+      {u"C:\\logs\\", 0u, u"C:\\temp\\"},
+      {u"C:\\logs\\", 261u, u"C:\\temp\\"},
+      {t259 + u"\\x", std::nullopt, u"C:\\temp\\"},  // needs 262 units
+      {t259 + u"\\overrun", 260u, t259 + u"\\"},     // full, no NUL: read no further
+  };
+  for (const auto& c : cases) {
+    Fresh().AddFolder(u"C:\\temp\\");
+    sim().AddFolder(t259);
+    sim().SetTempPath(c.folder, c.result);
+    RunCleanUp();
+    EXPECT_EQ(Log(c.logFolder).substr(0, 15), "09:05:07  Start") << U8(c.folder);
+  }
+}
+
+// Tests the log's path, one log for the whole process, the bytes of lines,
+// each flushed as written, and a stream that stays failed after a failure.
+TEST_F(StepsTest, Log) {
+  EXPECT_EQ(GetRunLog()->filePath(), u"VelmoranTavix_TransformsCleanUp.log");
+  EXPECT_EQ(GetRunLog(u"C:\\logs\\")->filePath(), u"VelmoranTavix_TransformsCleanUp.log");
+  Fresh();
+  RunLog* log = GetRunLog(u"C:/logs/");
+  EXPECT_EQ(log->filePath(), u"C:/logs/VelmoranTavix_TransformsCleanUp.log");
+  std::string bytes;
+  for (const auto& [message, line] : std::vector<std::pair<std::u16string, std::string>>{
+           {u"Start", "09:05:07  Start\r\n"},
+           {u"", "\r\n"},
+           {u"done \n", "09:05:07  done \r\n\r\n"},
+           {u"a\r\nb\u00e9", "09:05:07  a\r\r\nb\xC3\xA9\r\n"}}) {
+    log->WriteLogLine(message);
+    EXPECT_EQ(Log(), bytes += line);
+  }
+  sim().SetFailure([](const std::string& f, std::size_t) { return f == "fwrite"; });
+  log->WriteLogLine(u"lost");
+  sim().SetFailure(nullptr);
+  log->WriteLogLine(u"lost too");
+  EXPECT_EQ(Log(), bytes);
+}
+
+// Tests where the transform file path points for each answer of the Windows
+// folder query, and that an empty code asks for no folder.
+TEST_F(StepsTest, TransformFilePath) {
+  const std::u16string tail = u"\\Installer\\{C}\\VelmoranTavix.mst", w260(260, u'W');
+  const struct {
+    std::u16string folder;
+    std::optional<UINT> result;
+    std::u16string path;
+  } cases[] = {
+      {u"D:\\Windows", std::nullopt, u"D:\\Windows" + tail},
+      {u"D:\\Windows", 0u, u"C:\\Windows" + tail},
+      {w260, std::nullopt, u"C:\\Windows" + tail},  // needs 261 units
+      {w260, 261u, u"C:\\Windows" + tail},
+      {w260 + u"overrun", 260u, w260 + tail},  // full, no NUL: read no further
+  };
+  for (const auto& c : cases) {
+    sim().SetWindowsDirectory(c.folder, c.result);
+    EXPECT_EQ(BuildTransformFilePath(u"{C}"), c.path) << c.path.size();
+  }
+  sim().ClearCalls();
+  EXPECT_EQ(BuildTransformFilePath(u""), u"");
+  EXPECT_EQ(sim().CountCalls(""), 0u);
+}
+
+// Tests the steps' refusals of what the run never passes them.
+TEST_F(StepsTest, Refusals) {
+  GetRunLog(u"C:\\logs\\");
+  const std::u16string code = u"{6d2e47b1-0000-1033-0002-5a9c20f3e184}";
+  EXPECT_FALSE(RewriteTransformsValue(u"", u"P"));
+  EXPECT_FALSE(RewriteTransformsValue(code, u""));
+  EXPECT_FALSE(RewriteTransformsValue(code, u"P"));
+  EXPECT_FALSE(RemoveTransformFile(u""));
+  EXPECT_EQ(Log(),
+            "09:05:07  ----- -->No updated on Transforms Register value --> Product Code and "
+            "Transforms file : \r\n\r\n09:05:07  --------------------------------- --> Product "
+            "Code : " +
+                U8(code) +
+                ", Transforms file : P \r\n\r\n"
+                "09:05:07  Error --> Failed to remove file : \r\n");
+  EXPECT_EQ(sim().CountCalls("RegOpenKeyExW") + sim().CountCalls("_wremove"), 0u);
+}
+
+// Tests registry failures that only the simulated registry stages: a key
+// below HKEY_CURRENT_USER that may be read but not written, a value that
+// grows between the size query and the read, and a key that cannot be
+// created, which ends a write of any mode after that one call.
+TEST_F(StepsTest, RegistryFailures) {
+  sim().SetString(HkeyCurrentUser(), 0, u"Software\\Tavix", u"v", u"x");
+  sim().DenyAccess(HkeyCurrentUser(), 0, u"Software\\Tavix", kKeySetValue);
+  EXPECT_EQ(ReadRegistryString(u"Software\\Tavix", HkeyCurrentUser(), u"v"), u"");
+
+  sim().SetString(HkeyLocalMachine(), 0, u"Software\\Tavix", u"v", u"short");
+  int queries = 0;
+  sim().SetFailure([&](const std::string& f, std::size_t) {
+    if (f == "RegQueryValueExW" && ++queries == 2) {
+      sim().SetString(HkeyLocalMachine(), 0, u"Software\\Tavix", u"v", u"a much longer text");
+    }
+    return false;
+  });
+  EXPECT_EQ(ReadRegistryString(u"Software\\Tavix", HkeyLocalMachine(), u"v"), u"");
+  sim().SetFailure(nullptr);
+
+  sim().DenyAccess(HkeyClassesRoot(), 0, u"Installer", kKeyCreateSubKey);
+  for (const char16_t* name : {u"Transforms", static_cast<const char16_t*>(nullptr)}) {
+    for (const char16_t* text : {u"a", static_cast<const char16_t*>(nullptr)}) {
+      sim().ClearCalls();
+      EXPECT_FALSE(WriteRegistryString(u"Installer\\Products\\X", name, text));
+      EXPECT_EQ(sim().CountCalls(""), 1u);
+    }
+  }
+  EXPECT_EQ(sim().OpenHandleCount(), 0u);
+}
+
+}  // namespace
+}  // namespace tavix
