@@ -5,7 +5,7 @@ packages=(
   cmake make g++ git python3 ca-certificates
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-  wine64 icoutils
+  wine64 icoutils osslsigncode openssl
   clang libclang-rt-14-dev clang-format clang-tidy
 )
 missing=()
