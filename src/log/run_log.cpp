@@ -11,22 +11,6 @@ RunLog* g_runLog = nullptr;
 
 const char16_t kRunLogFileName[] = u"VelmoranTavix_TransformsCleanUp.log";
 
-LogFileStream::LogFileStream(const std::u16string& path)
-    : stream_(CurrentPlatform()._wfsopen(path.c_str())) {}
-
-LogFileStream::~LogFileStream() {
-  if (stream_ != nullptr) CurrentPlatform().fclose(stream_);
-}
-
-void LogFileStream::WriteAndFlush(const std::string& bytes) {
-  if (failed()) return;
-  Platform& platform = CurrentPlatform();
-  if (platform.fwrite(bytes.data(), bytes.size(), stream_) != bytes.size() ||
-      platform.fflush(stream_) != 0) {
-    failed_ = true;
-  }
-}
-
 std::string ToCrLf(const std::string& utf8) {
   std::string out;
   out.reserve(utf8.size() + 2);
@@ -41,7 +25,7 @@ RunLog::RunLog(const std::u16string& path)
     : memoryText_(new std::u16string()), filePath_(new std::u16string(path)) {
   toFile_ = true;
   timeStamps_ = true;
-  fileStream_.reset(new LogFileStream(*filePath_));
+  fileStream_.reset(new LogFile(*filePath_));
 }
 
 void RunLog::WriteLogLine(const std::u16string& message) {
@@ -55,7 +39,7 @@ void RunLog::WriteLogLine(const std::u16string& message) {
   line += message;
   line += u'\n';
   if (toFile_) {
-    fileStream_->WriteAndFlush(ToCrLf(WideToUtf8(line)));
+    fileStream_->Write(ToCrLf(WideToUtf8(line)));
   } else {
     *memoryText_ += line;
   }

@@ -2,39 +2,22 @@
 //
 // Each line is the local time of day ("HH:MM:SS"), two blanks and the message,
 // written as UTF-8 without a byte-order mark; every LF is stored as CR LF. An
-// empty message is a bare line end. Every line is flushed as it is written.
-// Logging never fails towards its callers.
+// empty message is a bare line end. Every line reaches the operating system
+// as it is written. Logging never fails towards its callers.
 #ifndef TAVIX_LOG_RUN_LOG_H_
 #define TAVIX_LOG_RUN_LOG_H_
 
 #include <memory>
 #include <string>
 
-#include "platform/platform.h"
+#include "log/log_file.h"
 
 namespace tavix {
 
-// Owns the platform's log file stream; a stream that failed to open, or whose
-// write or flush failed once, drops everything after that.
-class LogFileStream {
- public:
-  explicit LogFileStream(const std::u16string& path);
-  ~LogFileStream();
-  LogFileStream(const LogFileStream&) = delete;
-  LogFileStream& operator=(const LogFileStream&) = delete;
-
-  // Writes `bytes` and flushes them to the operating system.
-  void WriteAndFlush(const std::string& bytes);
-  bool failed() const { return stream_ == nullptr || failed_; }
-
- private:
-  FileStream stream_ = nullptr;
-  bool failed_ = false;
-};
-
 class RunLog {
  public:
-  // Opens (creates or empties) the file at `path`. A failed open is silent.
+  // Opens (creates or empties) the file at `path`, unless a link stands at
+  // that name (see LogFile). A failed open is silent.
   explicit RunLog(const std::u16string& path);
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;
@@ -49,7 +32,7 @@ class RunLog {
   std::unique_ptr<std::u16string> memoryText_;
   std::unique_ptr<std::u16string> filePath_;
   bool toFile_ = false;
-  std::unique_ptr<LogFileStream> fileStream_;
+  std::unique_ptr<LogFile> fileStream_;
   bool timeStamps_ = false;
 };
 

@@ -24,9 +24,11 @@ using BYTE = std::uint8_t;
 struct RegKeyTag;
 using HKEY = RegKeyTag*;
 
-// An open log file stream. Opaque to the core.
-struct FileStreamTag;
-using FileStream = FileStreamTag*;
+// An open file. Opaque: the value is the Windows handle itself.
+struct FileTag;
+using HANDLE = FileTag*;
+using BOOL = std::int32_t;
+inline HANDLE InvalidHandleValue() { return reinterpret_cast<HANDLE>(~std::uintptr_t{0}); }
 
 // The predefined roots carry the values Windows gives them, (HKEY)(LONG)id:
 // sign-extended on 64-bit, so the real implementation passes them through
@@ -63,6 +65,18 @@ constexpr REGSAM kReadControl = 0x00020000;
 constexpr REGSAM kKeyRead = 0x20019;
 constexpr REGSAM kKeyWrite = 0x20006;
 
+constexpr DWORD kGenericWrite = 0x40000000;
+constexpr DWORD kFileReadAttributes = 0x0080;
+constexpr DWORD kFileShareRead = 0x1;
+constexpr DWORD kFileShareWrite = 0x2;
+constexpr DWORD kOpenAlways = 4;
+constexpr DWORD kFileAttributeNormal = 0x80;
+constexpr DWORD kFileAttributeReparsePoint = 0x400;
+constexpr DWORD kFileFlagOpenReparsePoint = 0x00200000;
+constexpr DWORD kFileTypeDisk = 1;
+constexpr DWORD kFileTypeChar = 2;
+constexpr int kCstrEqual = 2;
+
 constexpr DWORD kRegOptionNonVolatile = 0;
 constexpr DWORD kRegNone = 0;
 constexpr DWORD kRegSz = 1;
@@ -81,6 +95,20 @@ struct SystemTime {
   WORD wMinute;
   WORD wSecond;
   WORD wMilliseconds;
+};
+
+// BY_HANDLE_FILE_INFORMATION, field for field.
+struct FileInformation {
+  DWORD dwFileAttributes;
+  DWORD ftCreationTime[2];
+  DWORD ftLastAccessTime[2];
+  DWORD ftLastWriteTime[2];
+  DWORD dwVolumeSerialNumber;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD nNumberOfLinks;
+  DWORD nFileIndexHigh;
+  DWORD nFileIndexLow;
 };
 
 class Platform {
@@ -113,14 +141,29 @@ class Platform {
   virtual int _waccess(const char16_t* path, int mode) = 0;
   virtual int _wremove(const char16_t* path) = 0;
 
-  // The log file: a byte stream opened create-or-truncate with no sharing
-  // restriction ("wb", _SH_DENYNO). Null on failure.
-  virtual FileStream _wfsopen(const char16_t* path) = 0;
-  // Bytes written; fewer than `size` on failure.
-  virtual std::size_t fwrite(const void* data, std::size_t size, FileStream stream) = 0;
-  // 0 on success.
-  virtual int fflush(FileStream stream) = 0;
-  virtual int fclose(FileStream stream) = 0;
+  // The log file. CreateFileW gives InvalidHandleValue() on failure; the
+  // BOOL calls nonzero on success.
+  virtual HANDLE CreateFileW(const char16_t* fileName, DWORD desiredAccess, DWORD shareMode,
+                             const void* securityAttributes, DWORD creationDisposition,
+                             DWORD flagsAndAttributes, HANDLE templateFile) = 0;
+  virtual DWORD GetFileType(HANDLE file) = 0;
+  virtual BOOL GetFileInformationByHandle(HANDLE file, FileInformation* information) = 0;
+  virtual BOOL SetEndOfFile(HANDLE file) = 0;
+  virtual BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
+                         void* overlapped) = 0;
+  virtual BOOL CloseHandle(HANDLE object) = 0;
+
+  // Paths, as the folder calls answer: the length written without the NUL,
+  // the size needed with the NUL when the buffer is too small, 0 on failure.
+  virtual DWORD GetFinalPathNameByHandleW(HANDLE file, char16_t* filePath, DWORD size,
+                                          DWORD flags) = 0;
+  virtual DWORD GetFullPathNameW(const char16_t* fileName, DWORD bufferLength, char16_t* buffer,
+                                 char16_t** filePart) = 0;
+  virtual DWORD GetLongPathNameW(const char16_t* shortPath, char16_t* longPath,
+                                 DWORD bufferLength) = 0;
+  // kCstrEqual when the two texts are equal; 0 on failure.
+  virtual int CompareStringOrdinal(const char16_t* string1, int count1, const char16_t* string2,
+                                   int count2, BOOL ignoreCase) = 0;
 };
 
 // The platform the core runs on. Set once by the entry point (or a test)

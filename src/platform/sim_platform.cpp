@@ -20,16 +20,25 @@ std::u16string Fold(const std::u16string& text) {
   return folded;
 }
 
-std::u16string FoldPath(const std::u16string& path) {
-  std::u16string folded = Fold(path);
-  std::replace(folded.begin(), folded.end(), u'/', u'\\');
-  while (folded.size() > 1 && folded.back() == u'\\') folded.pop_back();
-  return folded;
+// A path with '\\' for '/' and no separator at its end.
+std::u16string Plain(const std::u16string& path) {
+  std::u16string plain = path;
+  std::replace(plain.begin(), plain.end(), u'/', u'\\');
+  while (plain.size() > 1 && plain.back() == u'\\') plain.pop_back();
+  return plain;
 }
 
-std::u16string ParentFolder(const std::u16string& foldedPath) {
-  const std::size_t cut = foldedPath.find_last_of(u'\\');
-  return cut == std::u16string::npos ? std::u16string() : foldedPath.substr(0, cut);
+std::u16string ParentFolder(const std::u16string& path) {
+  const std::size_t cut = path.find_last_of(u'\\');
+  return cut == std::u16string::npos ? std::u16string() : path.substr(0, cut);
+}
+
+// Copies `text` into a buffer of `size` units as the path calls do.
+DWORD CopyOut(const std::u16string& text, char16_t* buffer, DWORD size) {
+  if (text.size() + 1 > size) return static_cast<DWORD>(text.size() + 1);
+  std::copy(text.begin(), text.end(), buffer);
+  buffer[text.size()] = u'\0';
+  return static_cast<DWORD>(text.size());
 }
 
 std::u16string TextOf(const char16_t* text) { return text ? std::u16string(text) : u"<null>"; }
@@ -60,6 +69,7 @@ SimPlatform::SimPlatform() {
   windowsDirectory_.text = u"C:\\windows";
   AddFolder(tempPath_.text);
   AddFolder(windowsDirectory_.text);
+  AddFolder(kCurrentDirectory);
 }
 
 SimPlatform::~SimPlatform() = default;
@@ -186,27 +196,72 @@ void SimPlatform::SetWindowsDirectory(std::u16string folder, std::optional<UINT>
   windowsDirectory_ = Folder{std::move(folder), forcedResult};
 }
 
+std::u16string SimPlatform::Resolve(const std::u16string& path, bool shortNamesOnly) const {
+  std::u16string resolved = Plain(path);
+  if (resolved.size() < 2 || resolved[1] != u':') resolved = kCurrentDirectory + resolved;
+  for (const auto& [from, alias] : aliases_) {
+    const std::u16string folded = Fold(resolved);
+    if ((alias.shortName || !shortNamesOnly) && folded.rfind(from, 0) == 0 &&
+        (folded.size() == from.size() || folded[from.size()] == u'\\')) {
+      resolved = alias.target + resolved.substr(from.size());
+    }
+  }
+  return resolved;
+}
+
+SimPlatform::Entry* SimPlatform::FindEntry(const std::u16string& path) {
+  const auto it = files_.find(Fold(Resolve(path)));
+  return it == files_.end() ? nullptr : &it->second;
+}
+
+const SimPlatform::Entry* SimPlatform::FindEntry(const std::u16string& path) const {
+  return const_cast<SimPlatform*>(this)->FindEntry(path);
+}
+
 void SimPlatform::AddFolder(const std::u16string& path) {
-  std::u16string folded = FoldPath(path);
-  while (!folded.empty()) {
-    folders_.insert(folded);
-    folded = ParentFolder(folded);
+  for (std::u16string folder = Resolve(path); folder.size() > 2; folder = ParentFolder(folder)) {
+    folders_.emplace(Fold(folder), folder);
   }
 }
 
-void SimPlatform::AddFile(const std::u16string& path, std::string bytes, bool readOnly) {
-  const std::u16string folded = FoldPath(path);
-  AddFolder(ParentFolder(folded));
-  files_[folded] = File{std::move(bytes), readOnly};
+void SimPlatform::AddFile(const std::u16string& path, std::string bytes, bool readOnly,
+                          DWORD type) {
+  const std::u16string resolved = Resolve(path);
+  AddFolder(ParentFolder(resolved));
+  auto file = std::make_shared<File>();
+  file->bytes = std::move(bytes);
+  file->readOnly = readOnly;
+  file->type = type;
+  files_[Fold(resolved)] = {resolved, file};
+}
+
+void SimPlatform::AddLink(const std::u16string& link, const std::u16string& target, bool symbolic) {
+  if (symbolic) {
+    AddFile(link);
+    FindEntry(link)->file->linkTarget = target;
+  } else {
+    AddFolder(ParentFolder(Resolve(link)));
+    files_[Fold(Resolve(link))] = {Resolve(link), FindEntry(target)->file};
+    FindEntry(target)->file->names += 1;
+  }
+}
+
+void SimPlatform::AddShortName(const std::u16string& shortPath, const std::u16string& longPath) {
+  aliases_[Fold(Plain(shortPath))] = {Plain(longPath), true};
+}
+
+void SimPlatform::RedirectFolder(const std::u16string& folder, const std::u16string& target) {
+  aliases_[Fold(Plain(folder))] = {Plain(target), false};
 }
 
 bool SimPlatform::FileExists(const std::u16string& path) const {
-  return files_.count(FoldPath(path)) != 0;
+  return FindEntry(path) != nullptr;
 }
 
 std::string SimPlatform::FileBytes(const std::u16string& path) const {
-  const auto it = files_.find(FoldPath(path));
-  return it == files_.end() ? std::string() : it->second.bytes;
+  const Entry* entry = FindEntry(path);
+  if (entry && !entry->file->linkTarget.empty()) entry = FindEntry(entry->file->linkTarget);
+  return entry ? entry->file->bytes : std::string();
 }
 
 std::size_t SimPlatform::CountCalls(const std::string& function) const {
@@ -416,61 +471,132 @@ void SimPlatform::GetLocalTime(SystemTime* time) {
 
 int SimPlatform::_waccess(const char16_t* path, int mode) {
   if (Begin("_waccess", nullptr, path, static_cast<std::uint32_t>(mode))) return End(-1);
-  const std::u16string folded = FoldPath(path ? path : u"");
-  const auto file = files_.find(folded);
-  if (file != files_.end()) return End((mode & 2) != 0 && file->second.readOnly ? -1 : 0);
-  return End(folders_.count(folded) != 0 ? 0 : -1);
+  const Entry* entry = FindEntry(TextOf(path));
+  if (entry) return End((mode & 2) != 0 && entry->file->readOnly ? -1 : 0);
+  return End(folders_.count(Fold(Resolve(TextOf(path)))) != 0 ? 0 : -1);
 }
 
 int SimPlatform::_wremove(const char16_t* path) {
   if (Begin("_wremove", nullptr, path, 0)) return End(-1);
-  const std::u16string folded = FoldPath(path ? path : u"");
-  const auto file = files_.find(folded);
-  if (file == files_.end() || file->second.readOnly) return End(-1);
-  files_.erase(file);
-  removed_.push_back(path);
+  const Entry* entry = FindEntry(TextOf(path));
+  if (!entry || entry->file->readOnly) return End(-1);
+  entry->file->names -= 1;
+  files_.erase(Fold(entry->path));
   return End(0);
 }
 
-FileStream SimPlatform::_wfsopen(const char16_t* path) {
-  if (Begin("_wfsopen", nullptr, path, 0)) {
-    End(0);
-    return nullptr;
+HANDLE SimPlatform::CreateFileW(const char16_t* fileName, DWORD desiredAccess, DWORD, const void*,
+                                DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE) {
+  const auto done = [this](HANDLE result) {
+    calls_.back().result = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(result));
+    return result;
+  };
+  const HANDLE invalid = InvalidHandleValue();
+  if (Begin("CreateFileW", nullptr, fileName, desiredAccess)) return done(invalid);
+  std::u16string path = Resolve(TextOf(fileName));
+  Entry* entry = FindEntry(path);
+  if (entry && !entry->file->linkTarget.empty() &&
+      (flagsAndAttributes & kFileFlagOpenReparsePoint) == 0) {
+    path = Resolve(entry->file->linkTarget);
+    entry = FindEntry(path);
   }
-  const std::u16string folded = FoldPath(path ? path : u"");
-  const std::u16string folder = ParentFolder(folded);
-  const auto file = files_.find(folded);
-  if (folded.empty() || (!folder.empty() && folders_.count(folder) == 0) ||
-      folders_.count(folded) != 0 || (file != files_.end() && file->second.readOnly)) {
-    End(0);
-    return nullptr;
+  if (creationDisposition != kOpenAlways || folders_.count(Fold(ParentFolder(path))) == 0 ||
+      folders_.count(Fold(path)) != 0 || (entry && entry->file->readOnly)) {
+    return done(invalid);
   }
-  files_[folded].bytes.clear();
-  const std::uintptr_t id = nextStream_++;
-  streams_[id] = folded;
-  End(1);
-  return reinterpret_cast<FileStream>(id);
+  if (!entry) {
+    AddFile(path);
+    entry = FindEntry(path);
+  }
+  const std::uintptr_t id = nextFile_++;
+  openFiles_[id] = {entry->file, entry->path, 0};
+  return done(reinterpret_cast<HANDLE>(id));
 }
 
-std::size_t SimPlatform::fwrite(const void* data, std::size_t size, FileStream stream) {
-  if (Begin("fwrite", nullptr, nullptr, static_cast<std::uint32_t>(size))) {
-    return End(std::size_t{0});
-  }
-  const auto it = streams_.find(reinterpret_cast<std::uintptr_t>(stream));
-  if (it == streams_.end()) return End(std::size_t{0});
-  files_[it->second].bytes.append(static_cast<const char*>(data), size);
-  return End(size);
+SimPlatform::OpenFile* SimPlatform::FindOpen(HANDLE file) {
+  const auto it = openFiles_.find(reinterpret_cast<std::uintptr_t>(file));
+  return it == openFiles_.end() ? nullptr : &it->second;
 }
 
-int SimPlatform::fflush(FileStream stream) {
-  if (Begin("fflush", nullptr, nullptr, 0)) return End(-1);
-  return End(streams_.count(reinterpret_cast<std::uintptr_t>(stream)) ? 0 : -1);
+DWORD SimPlatform::GetFileType(HANDLE file) {
+  if (Begin("GetFileType", nullptr, nullptr, 0)) return End(DWORD{0});
+  const OpenFile* open = FindOpen(file);
+  return End(open ? open->file->type : DWORD{0});
 }
 
-int SimPlatform::fclose(FileStream stream) {
-  const bool injected = Begin("fclose", nullptr, nullptr, 0);
-  const bool known = streams_.erase(reinterpret_cast<std::uintptr_t>(stream)) != 0;
-  return End(injected || !known ? -1 : 0);
+BOOL SimPlatform::GetFileInformationByHandle(HANDLE file, FileInformation* information) {
+  if (Begin("GetFileInformationByHandle", nullptr, nullptr, 0)) return End(BOOL{0});
+  const OpenFile* open = FindOpen(file);
+  if (!open) return End(BOOL{0});
+  *information = FileInformation{};
+  information->dwFileAttributes =
+      (open->file->linkTarget.empty() ? kFileAttributeNormal : kFileAttributeReparsePoint) |
+      (open->file->readOnly ? 1 : 0);
+  information->nFileSizeLow = static_cast<DWORD>(open->file->bytes.size());
+  information->nNumberOfLinks = open->file->names;
+  return End(BOOL{1});
+}
+
+BOOL SimPlatform::SetEndOfFile(HANDLE file) {
+  if (Begin("SetEndOfFile", nullptr, nullptr, 0)) return End(BOOL{0});
+  OpenFile* open = FindOpen(file);
+  if (!open) return End(BOOL{0});
+  open->file->bytes.resize(open->position);
+  return End(BOOL{1});
+}
+
+BOOL SimPlatform::WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite,
+                            DWORD* bytesWritten, void*) {
+  if (Begin("WriteFile", nullptr, nullptr, bytesToWrite)) return End(BOOL{0});
+  OpenFile* open = FindOpen(file);
+  if (!open) return End(BOOL{0});
+  std::string& bytes = open->file->bytes;
+  bytes.resize(std::max(bytes.size(), open->position + bytesToWrite));
+  std::memcpy(&bytes[open->position], buffer, bytesToWrite);
+  open->position += bytesToWrite;
+  *bytesWritten = bytesToWrite;
+  return End(BOOL{1});
+}
+
+BOOL SimPlatform::CloseHandle(HANDLE object) {
+  const bool injected = Begin("CloseHandle", nullptr, nullptr, 0);
+  // A failed close still releases the handle.
+  return End(BOOL{openFiles_.erase(reinterpret_cast<std::uintptr_t>(object)) == 1 && !injected});
+}
+
+DWORD SimPlatform::GetFinalPathNameByHandleW(HANDLE file, char16_t* filePath, DWORD size, DWORD) {
+  if (Begin("GetFinalPathNameByHandleW", nullptr, nullptr, size)) return End(DWORD{0});
+  const OpenFile* open = FindOpen(file);
+  if (!open) return End(DWORD{0});
+  // Folders as they were made, the file under the name it was opened by.
+  const std::u16string folder = folders_.at(Fold(ParentFolder(open->path)));
+  return End(CopyOut(u"\\\\?\\" + folder + open->path.substr(folder.size()), filePath, size));
+}
+
+DWORD SimPlatform::GetFullPathNameW(const char16_t* fileName, DWORD bufferLength, char16_t* buffer,
+                                    char16_t**) {
+  if (Begin("GetFullPathNameW", nullptr, fileName, bufferLength)) return End(DWORD{0});
+  std::u16string full = TextOf(fileName);
+  std::replace(full.begin(), full.end(), u'/', u'\\');
+  if (full.size() < 2 || full[1] != u':') full = kCurrentDirectory + full;
+  return End(CopyOut(full, buffer, bufferLength));
+}
+
+DWORD SimPlatform::GetLongPathNameW(const char16_t* shortPath, char16_t* longPath,
+                                    DWORD bufferLength) {
+  if (Begin("GetLongPathNameW", nullptr, shortPath, bufferLength)) return End(DWORD{0});
+  const std::u16string path = TextOf(shortPath);
+  if (!FindEntry(path) && folders_.count(Fold(Resolve(path))) == 0) return End(DWORD{0});
+  return End(CopyOut(Resolve(path, true), longPath, bufferLength));
+}
+
+int SimPlatform::CompareStringOrdinal(const char16_t* string1, int count1, const char16_t* string2,
+                                      int count2, BOOL ignoreCase) {
+  if (Begin("CompareStringOrdinal", nullptr, string1, 0)) return End(0);
+  std::u16string a(string1, count1 < 0 ? std::char_traits<char16_t>::length(string1) : count1);
+  std::u16string b(string2, count2 < 0 ? std::char_traits<char16_t>::length(string2) : count2);
+  if (ignoreCase) a = Fold(a), b = Fold(b);
+  return End(a < b ? 1 : a == b ? kCstrEqual : 3);
 }
 
 }  // namespace tavix

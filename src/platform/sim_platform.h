@@ -13,7 +13,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -67,16 +66,24 @@ class SimPlatform final : public Platform {
   void SetWindowsDirectory(std::u16string folder, std::optional<UINT> forcedResult = std::nullopt);
   void SetLocalTime(const SystemTime& time) { time_ = time; }
 
-  // --- Files. Paths compare without letter case, '/' equal to '\'. A file
-  // can be created only in a folder that exists.
+  // --- Files. Paths compare without letter case, '/' equal to '\'; a
+  // relative path is below kCurrentDirectory. A file can be created only in a
+  // folder that exists. The final path of an open file names its folders as
+  // they were made.
+  static constexpr char16_t kCurrentDirectory[] = u"C:\\work\\";
   void AddFolder(const std::u16string& path);
-  void AddFile(const std::u16string& path, std::string bytes = std::string(),
-               bool readOnly = false);
+  void AddFile(const std::u16string& path, std::string bytes = std::string(), bool readOnly = false,
+               DWORD type = kFileTypeDisk);
+  // A second name for `target` (a hard link), or a symbolic link to it.
+  void AddLink(const std::u16string& link, const std::u16string& target, bool symbolic);
+  // An 8.3 name, which GetLongPathNameW expands; a folder redirected to
+  // another (a junction), which it keeps.
+  void AddShortName(const std::u16string& shortPath, const std::u16string& longPath);
+  void RedirectFolder(const std::u16string& folder, const std::u16string& target);
   bool FileExists(const std::u16string& path) const;
-  // The file's bytes as they stand, also while the log holds it open.
+  // The file's bytes as they stand (behind a symbolic link: its target's),
+  // also while the log holds it open.
   std::string FileBytes(const std::u16string& path) const;
-  // Every path that _wremove deleted, in order.
-  const std::vector<std::u16string>& removedFiles() const { return removed_; }
 
   // --- Calls and failures.
   const std::vector<Call>& calls() const { return calls_; }
@@ -109,10 +116,23 @@ class SimPlatform final : public Platform {
   void GetLocalTime(SystemTime* time) override;
   int _waccess(const char16_t* path, int mode) override;
   int _wremove(const char16_t* path) override;
-  FileStream _wfsopen(const char16_t* path) override;
-  std::size_t fwrite(const void* data, std::size_t size, FileStream stream) override;
-  int fflush(FileStream stream) override;
-  int fclose(FileStream stream) override;
+  HANDLE CreateFileW(const char16_t* fileName, DWORD desiredAccess, DWORD shareMode,
+                     const void* securityAttributes, DWORD creationDisposition,
+                     DWORD flagsAndAttributes, HANDLE templateFile) override;
+  DWORD GetFileType(HANDLE file) override;
+  BOOL GetFileInformationByHandle(HANDLE file, FileInformation* information) override;
+  BOOL SetEndOfFile(HANDLE file) override;
+  BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
+                 void* overlapped) override;
+  BOOL CloseHandle(HANDLE object) override;
+  DWORD GetFinalPathNameByHandleW(HANDLE file, char16_t* filePath, DWORD size,
+                                  DWORD flags) override;
+  DWORD GetFullPathNameW(const char16_t* fileName, DWORD bufferLength, char16_t* buffer,
+                         char16_t** filePart) override;
+  DWORD GetLongPathNameW(const char16_t* shortPath, char16_t* longPath,
+                         DWORD bufferLength) override;
+  int CompareStringOrdinal(const char16_t* string1, int count1, const char16_t* string2, int count2,
+                           BOOL ignoreCase) override;
 
  private:
   struct Node;
@@ -123,6 +143,22 @@ class SimPlatform final : public Platform {
   struct File {
     std::string bytes;
     bool readOnly = false;
+    DWORD type = kFileTypeDisk;
+    std::u16string linkTarget;  // set: a symbolic link
+    DWORD names = 1;            // hard links
+  };
+  struct Entry {  // a name of a file
+    std::u16string path;
+    std::shared_ptr<File> file;
+  };
+  struct OpenFile {
+    std::shared_ptr<File> file;
+    std::u16string path;  // as opened, aliases resolved
+    std::size_t position;
+  };
+  struct Alias {
+    std::u16string target;
+    bool shortName;
   };
   struct Folder {
     std::u16string text;
@@ -145,6 +181,12 @@ class SimPlatform final : public Platform {
   std::shared_ptr<Node> Make(HKEY root, REGSAM view, const std::u16string& path);
   HKEY NewHandle(std::shared_ptr<Node> node, REGSAM access);
   static std::uint32_t CopyFolder(const Folder& folder, std::uint32_t size, char16_t* buffer);
+  // `path` absolute, with '\\' only, and its aliases (only short names, if
+  // asked) replaced by what they stand for.
+  std::u16string Resolve(const std::u16string& path, bool shortNamesOnly = false) const;
+  Entry* FindEntry(const std::u16string& path);
+  const Entry* FindEntry(const std::u16string& path) const;
+  OpenFile* FindOpen(HANDLE file);
 
   std::map<std::uintptr_t, std::shared_ptr<Node>> roots_;
   std::shared_ptr<Node> hklmSoftware_;
@@ -155,11 +197,11 @@ class SimPlatform final : public Platform {
   Folder windowsDirectory_;
   SystemTime time_{};
 
-  std::map<std::u16string, File> files_;  // by folded path
-  std::set<std::u16string> folders_;      // by folded path
-  std::map<std::uintptr_t, std::u16string> streams_;
-  std::uintptr_t nextStream_ = 0x10;
-  std::vector<std::u16string> removed_;
+  std::map<std::u16string, Entry> files_;             // by folded path
+  std::map<std::u16string, std::u16string> folders_;  // by folded path
+  std::map<std::u16string, Alias> aliases_;           // by folded path
+  std::map<std::uintptr_t, OpenFile> openFiles_;
+  std::uintptr_t nextFile_ = 0x10;
 
   std::vector<Call> calls_;
   std::function<bool(const std::string&, std::size_t)> fails_;

@@ -1,7 +1,6 @@
 #include "platform/win32_platform.h"
 
 #include <io.h>
-#include <share.h>
 #include <stdio.h>
 #include <windows.h>
 
@@ -16,9 +15,10 @@ const wchar_t* W(const char16_t* text) { return reinterpret_cast<const wchar_t*>
 wchar_t* W(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
 ::HKEY H(HKEY key) { return reinterpret_cast<::HKEY>(key); }
 ::PHKEY H(HKEY* key) { return reinterpret_cast<::PHKEY>(key); }
-FILE* F(FileStream stream) { return reinterpret_cast<FILE*>(stream); }
+::HANDLE F(HANDLE file) { return reinterpret_cast<::HANDLE>(file); }
 
 static_assert(sizeof(SystemTime) == sizeof(SYSTEMTIME), "SYSTEMTIME layout");
+static_assert(sizeof(FileInformation) == sizeof(BY_HANDLE_FILE_INFORMATION), "file information");
 
 // The seam's roots must be the very handles windows.h names. GCC folds the
 // casts in those macros inside an array bound, so a mismatch fails to build.
@@ -84,18 +84,51 @@ int Win32Platform::_waccess(const char16_t* path, int mode) { return ::_waccess(
 
 int Win32Platform::_wremove(const char16_t* path) { return ::_wremove(W(path)); }
 
-FileStream Win32Platform::_wfsopen(const char16_t* path) {
-  // Binary: the log translates its own line ends, so that every build
-  // writes the same bytes.
-  return reinterpret_cast<FileStream>(::_wfsopen(W(path), L"wb", _SH_DENYNO));
+HANDLE Win32Platform::CreateFileW(const char16_t* fileName, DWORD desiredAccess, DWORD shareMode,
+                                  const void* securityAttributes, DWORD creationDisposition,
+                                  DWORD flagsAndAttributes, HANDLE templateFile) {
+  return reinterpret_cast<HANDLE>(
+      ::CreateFileW(W(fileName), desiredAccess, shareMode,
+                    static_cast<LPSECURITY_ATTRIBUTES>(const_cast<void*>(securityAttributes)),
+                    creationDisposition, flagsAndAttributes, F(templateFile)));
 }
 
-std::size_t Win32Platform::fwrite(const void* data, std::size_t size, FileStream stream) {
-  return ::fwrite(data, 1, size, F(stream));
+DWORD Win32Platform::GetFileType(HANDLE file) { return ::GetFileType(F(file)); }
+
+BOOL Win32Platform::GetFileInformationByHandle(HANDLE file, FileInformation* information) {
+  return ::GetFileInformationByHandle(F(file),
+                                      reinterpret_cast<LPBY_HANDLE_FILE_INFORMATION>(information));
 }
 
-int Win32Platform::fflush(FileStream stream) { return ::fflush(F(stream)); }
+BOOL Win32Platform::SetEndOfFile(HANDLE file) { return ::SetEndOfFile(F(file)); }
 
-int Win32Platform::fclose(FileStream stream) { return ::fclose(F(stream)); }
+BOOL Win32Platform::WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite,
+                              DWORD* bytesWritten, void* overlapped) {
+  return ::WriteFile(F(file), buffer, bytesToWrite, reinterpret_cast<LPDWORD>(bytesWritten),
+                     static_cast<LPOVERLAPPED>(overlapped));
+}
+
+BOOL Win32Platform::CloseHandle(HANDLE object) { return ::CloseHandle(F(object)); }
+
+DWORD Win32Platform::GetFinalPathNameByHandleW(HANDLE file, char16_t* filePath, DWORD size,
+                                               DWORD flags) {
+  return ::GetFinalPathNameByHandleW(F(file), W(filePath), size, flags);
+}
+
+DWORD Win32Platform::GetFullPathNameW(const char16_t* fileName, DWORD bufferLength,
+                                      char16_t* buffer, char16_t** filePart) {
+  return ::GetFullPathNameW(W(fileName), bufferLength, W(buffer),
+                            reinterpret_cast<LPWSTR*>(filePart));
+}
+
+DWORD Win32Platform::GetLongPathNameW(const char16_t* shortPath, char16_t* longPath,
+                                      DWORD bufferLength) {
+  return ::GetLongPathNameW(W(shortPath), W(longPath), bufferLength);
+}
+
+int Win32Platform::CompareStringOrdinal(const char16_t* string1, int count1,
+                                        const char16_t* string2, int count2, BOOL ignoreCase) {
+  return ::CompareStringOrdinal(W(string1), count1, W(string2), count2, ignoreCase);
+}
 
 }  // namespace tavix

@@ -25,10 +25,23 @@ class Win32Platform : public Platform {
   void GetLocalTime(SystemTime* time) override;
   int _waccess(const char16_t* path, int mode) override;
   int _wremove(const char16_t* path) override;
-  FileStream _wfsopen(const char16_t* path) override;
-  std::size_t fwrite(const void* data, std::size_t size, FileStream stream) override;
-  int fflush(FileStream stream) override;
-  int fclose(FileStream stream) override;
+  HANDLE CreateFileW(const char16_t* fileName, DWORD desiredAccess, DWORD shareMode,
+                     const void* securityAttributes, DWORD creationDisposition,
+                     DWORD flagsAndAttributes, HANDLE templateFile) override;
+  DWORD GetFileType(HANDLE file) override;
+  BOOL GetFileInformationByHandle(HANDLE file, FileInformation* information) override;
+  BOOL SetEndOfFile(HANDLE file) override;
+  BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
+                 void* overlapped) override;
+  BOOL CloseHandle(HANDLE object) override;
+  DWORD GetFinalPathNameByHandleW(HANDLE file, char16_t* filePath, DWORD size,
+                                  DWORD flags) override;
+  DWORD GetFullPathNameW(const char16_t* fileName, DWORD bufferLength, char16_t* buffer,
+                         char16_t** filePart) override;
+  DWORD GetLongPathNameW(const char16_t* shortPath, char16_t* longPath,
+                         DWORD bufferLength) override;
+  int CompareStringOrdinal(const char16_t* string1, int count1, const char16_t* string2, int count2,
+                           BOOL ignoreCase) override;
 };
 
 }  // namespace tavix

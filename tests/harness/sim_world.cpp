@@ -27,6 +27,10 @@ class SimWorld final : public World {
     if (!sim_->FileExists(path)) return std::nullopt;
     return sim_->FileBytes(path);
   }
+  bool PlantLink(const std::u16string& link, const std::u16string& target, bool symbolic) override {
+    sim_->AddLink(link, target, symbolic);
+    return true;
+  }
   std::uint32_t Run(const std::u16string& tempFolder, const std::u16string&) override {
     sim_->SetTempPath(tempFolder);
     ResetRunLogForTesting();

@@ -31,6 +31,11 @@ class World {
   virtual void PutFile(const std::u16string& path, const std::string& bytes,
                        bool readOnly = false) = 0;
   virtual std::optional<std::string> GetFile(const std::u16string& path) = 0;
+  // Makes `link` a hard or symbolic link to `target`; true also when a link
+  // was planted there before this program started. False when this world
+  // cannot make one.
+  virtual bool PlantLink(const std::u16string& link, const std::u16string& target,
+                         bool symbolic) = 0;
   // Runs the clean-up with `tempFolder` as the temporary folder; the full
   // 32-bit exit code.
   virtual std::uint32_t Run(const std::u16string& tempFolder, const std::u16string& arguments) = 0;
@@ -71,8 +76,9 @@ struct Case {
   // Words: view64 (the product's values in the 64-bit view only), both (a
   // later build in the 64-bit view too), nokey (no Installer key), nofile (no
   // cached file), readonly (the cached file), notemp (the temporary folder is
-  // missing, so the run leaves no log), oldlog (an earlier run's log), args
-  // (a command line).
+  // missing, so the run leaves no log), oldlog (an earlier run's log),
+  // hardlink and symlink (the log's name is a link to another file, which
+  // must keep its bytes), args (a command line).
   const char* setup;
   const char16_t* build;   // "BuildVersion"; null: none
   const char16_t* code;    // "upiMasterID"; null: none
@@ -97,7 +103,8 @@ struct Expected {
 };
 
 const Case& FindCase(const std::string& name);
-// Sets the world up for the case; false when this world cannot hold it.
+// Sets the world up for the case; false when this world cannot (two views,
+// a symbolic link).
 bool Seed(const Case& c);
 // What the case must leave; REMOVED and NOTREMOVED name `removedPath` when
 // given.

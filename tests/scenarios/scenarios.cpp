@@ -16,6 +16,7 @@ constexpr char16_t kProductKey[] = u"Software\\Velmoran\\Velmoran Tavix\\R1.0\\P
 constexpr char16_t kTemp[] = u"C:\\tavix\\temp\\";
 constexpr char16_t kMissingTemp[] = u"C:\\tavix\\missing\\";
 constexpr char16_t kLogName[] = u"VelmoranTavix_TransformsCleanUp.log";
+constexpr char16_t kKeptFile[] = u"C:\\tavix\\kept.txt";
 
 // The messages each word stands for, split at '|'; {x} stands for a value
 // of the case.
@@ -141,6 +142,8 @@ const std::vector<Case> kCases = {
      "START GATE X86 REPLACED NOTREMOVED", 0, u"", true},
     {"ProductKeyOnlyIn64BitView", "view64", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
     {"ProductKeyInBothViews", "both", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
+    {"LogIsAHardLink", "hardlink", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
+    {"LogIsASymbolicLink", "symlink", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
     {"TempFolderMissing", "notemp", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
     {"ArgumentsIgnored", "args", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
 };
@@ -177,6 +180,11 @@ bool Seed(const Case& c) {
   if (Has(c.setup, "oldlog")) {
     world.PutFile(kTemp + std::u16string(kLogName), "12:00:00  an earlier run\r\n\r\n");
   }
+  const bool symlink = Has(c.setup, "symlink");
+  if (symlink || Has(c.setup, "hardlink")) {
+    world.PutFile(kKeptFile, "kept");
+    if (!world.PlantLink(kTemp + std::u16string(kLogName), kKeptFile, symlink)) return false;
+  }
   if (!Has(c.setup, "nofile")) world.PutFile(CachedPath(c), "transform", Has(c.setup, "readonly"));
   return true;
 }
@@ -184,7 +192,9 @@ bool Seed(const Case& c) {
 Expected Expect(const Case& c, const std::u16string& removedPath) {
   Expected e{static_cast<std::uint32_t>(c.exitCode), kTemp, std::nullopt, std::nullopt,
              c.fileAfter};
-  if (!Has(c.setup, "notemp")) {
+  if (Has(c.setup, "hardlink") || Has(c.setup, "symlink")) {
+    e.log = "kept";  // the file behind the link, as it was
+  } else if (!Has(c.setup, "notemp")) {
     e.log = ExpectedLog(c, removedPath.empty() ? CachedPath(c) : removedPath);
   }
   if (Has(c.log, "REPLACED")) {
@@ -219,7 +229,7 @@ class ScenarioTest : public ::testing::TestWithParam<Case> {};
 // "Transforms" value and the cached file afterwards.
 TEST_P(ScenarioTest, Run) {
   const Case& c = GetParam();
-  if (!Seed(c)) GTEST_SKIP() << "needs both registry views";
+  if (!Seed(c)) GTEST_SKIP() << "needs both registry views, or a link planted from Linux";
   Check(c, RunCase(c), Expect(c));
 }
 

@@ -3,6 +3,7 @@
 // and registry failures that only the simulated registry stages.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "app/driver.h"
@@ -173,11 +174,46 @@ TEST_F(StepsTest, Log) {
     log->WriteLogLine(message);
     EXPECT_EQ(Log(), bytes += line);
   }
-  sim().SetFailure([](const std::string& f, std::size_t) { return f == "fwrite"; });
+  sim().SetFailure([](const std::string& f, std::size_t) { return f == "WriteFile"; });
   log->WriteLogLine(u"lost");
   sim().SetFailure(nullptr);
   log->WriteLogLine(u"lost too");
   EXPECT_EQ(Log(), bytes);
+}
+
+// Tests that the log is written only into a plain file of its own at the
+// very path asked for, never through a link or a redirected folder (the
+// file behind keeps its bytes), and that the spellings Windows allows for
+// that path raise no false alarm.
+TEST_F(StepsTest, LogOnlyInAPlainFileOfItsOwn) {
+  const std::u16string log = u"\\VelmoranTavix_TransformsCleanUp.log";
+  const struct {
+    std::u16string folder;
+    std::function<void(SimPlatform&)> plant;
+    std::u16string inspect;
+    std::string bytes;
+  } cases[] = {
+      {u"C:\\logs", [&](SimPlatform& s) { s.AddLink(u"C:\\logs" + log, u"C:\\keep", false); },
+       u"C:\\keep", "kept"},
+      {u"C:\\logs", [&](SimPlatform& s) { s.AddLink(u"C:\\logs" + log, u"C:\\keep", true); },
+       u"C:\\keep", "kept"},
+      {u"C:\\logs", [&](SimPlatform& s) { s.AddFile(u"C:\\logs" + log, "kept", false, 2); },
+       u"C:\\logs" + log, "kept"},
+      {u"C:\\moved", [](SimPlatform& s) { s.RedirectFolder(u"C:\\moved", u"C:\\logs"); },
+       u"C:\\logs" + log, ""},
+      {u"C:\\LOGS~1", [](SimPlatform& s) { s.AddShortName(u"C:\\LOGS~1", u"C:\\logs"); },
+       u"C:\\logs" + log, "09:05:07  new\r\n"},
+      {u"c:/LOGS/", [](SimPlatform&) {}, u"C:\\logs" + log, "09:05:07  new\r\n"},
+      {u"", [](SimPlatform&) {}, SimPlatform::kCurrentDirectory + log.substr(1),
+       "09:05:07  new\r\n"},
+  };
+  for (const auto& c : cases) {
+    Fresh().AddFile(u"C:\\keep", "kept");
+    c.plant(sim());
+    GetRunLog(c.folder)->WriteLogLine(u"new");
+    EXPECT_EQ(sim().FileBytes(c.inspect), c.bytes) << U8(c.folder) << " " << U8(c.inspect);
+    EXPECT_EQ(sim().CountCalls("WriteFile"), c.bytes.size() > 4 ? 1u : 0u) << U8(c.folder);
+  }
 }
 
 // Tests where the transform file path points for each answer of the Windows

@@ -116,6 +116,12 @@ class Win32World final : public World {
     }
     return bytes;
   }
+  bool PlantLink(const std::u16string& link, const std::u16string& target, bool symbolic) override {
+    files_.push_back(W(link));
+    // Wine makes no symbolic links: those are planted from Linux beforehand.
+    return GetFileAttributesW(W(link).c_str()) != INVALID_FILE_ATTRIBUTES ||
+           (!symbolic && CreateHardLinkW(W(link).c_str(), W(target).c_str(), nullptr));
+  }
   std::uint32_t Run(const std::u16string& tempFolder, const std::u16string& arguments) override {
     SetEnvironmentVariableW(L"TMP", W(tempFolder).c_str());
     SetEnvironmentVariableW(L"TEMP", W(tempFolder).c_str());
