@@ -143,7 +143,7 @@ run() {
 undo() {
   if [ -e "$entry" ]; then
     # The mounts cannot go while Wine still runs; a killed wineserver lingers for its 3 s.
-    if [ -e "$base/.wine-installed" ]; then in_wine / sh -c 'wineserver -k; wineserver -w'; fi
+    if [ -d "$root$prefix" ]; then in_wine / sh -c 'wineserver -k; wineserver -w'; fi
     echo -1 >"$entry"
   fi
   unmount_all # binfmt_misc itself stays: other entries may live there
