@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# Runs 32-bit Windows programs under a 32-bit Wine. The kernel of these machines refuses i386
+# ELF programs, so a Debian i386 root runs under qemu-i386 through one binfmt_misc entry.
+#   x86-wine.sh setup                prepare once (as root); later calls reuse what is done
+#   x86-wine.sh run PROGRAM [ARGS]   run PROGRAM, a host path inside this repository
+#   x86-wine.sh stop                 wait for the prefix's wineserver to end
+#   x86-wine.sh undo [--purge]       drop the binfmt entry and the mounts; --purge: the files too
+# Files: in ${TAVIX_X86_ROOT:-/var/lib/tavix-x86}. TAVIX_SKIP_X86=1: setup and run exit 77.
+set -euo pipefail
+base=$(realpath -m "${TAVIX_X86_ROOT:-/var/lib/tavix-x86}")
+root=$base/root
+qemu=$base/qemu-i386
+log=$base/setup.log
+prefix=/opt/wineprefix # inside the root
+repo=$(cd "$(dirname "$0")/.." && pwd -P)
+binfmt=/proc/sys/fs/binfmt_misc
+entry=$binfmt/tavix-i386
+mirror=http://deb.debian.org/debian
+magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+
+say() { echo "x86-wine: $*" >&2; }
+die() { say "$*"; exit 1; }
+
+# The slow steps write to the log: CI shows one line per step, and the log's end on a failure.
+trap '[ -z "${step:-}" ] || { tail -n 30 "$log" >&2; say "$step failed, full log: $log"; }' EXIT
+timed() {
+  local start=$SECONDS
+  step=$1 && shift
+  say "$step ..."
+  "$@" >>"$log" 2>&1
+  say "$step: $((SECONDS - start)) s" && step=
+}
+# A marker written only once the step went through: an interrupted attempt is done again.
+once() {
+  local marker=$base/.$1 && shift
+  if [ ! -e "$marker" ]; then timed "$@"; touch "$marker"; fi
+}
+
+# A clean environment keeps the host's Wine settings out. nsenter is a chroot that also keeps
+# a working directory, without one more emulated process per run.
+in_wine() {
+  local dir=$1 && shift
+  env -i HOME=/root USER=root LANG=C.UTF-8 PATH=/usr/bin:/bin WINEPREFIX="$prefix" WINEARCH=win32 \
+    WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" nsenter --root="$root" --wd="$root$dir" "$@"
+}
+
+# Newest first; a mount that will not go ends the script before anything is deleted.
+unmount_all() {
+  local target
+  for target in $(awk -v b="$base" '$5 == b || index($5, b "/") == 1 { print $5 }' \
+    /proc/self/mountinfo | tac); do umount "$target"; done
+}
+
+# Private mounts: with shared propagation on the host, dev/pts and dev/shm of the root would
+# show up under the host's /dev as well.
+mount_once() {
+  local target=$1 && shift
+  mkdir -p "$target"
+  mountpoint -q "$target" || mount --make-private "$@" "$target"
+}
+mount_root() {
+  mount_once "$root/proc" -t proc proc
+  mount_once "$root/sys" -t sysfs sysfs
+  mount_once "$root/dev" --bind /dev
+  mount_once "$root/dev/pts" --bind /dev/pts
+  mount_once "$root/dev/shm" -t tmpfs -o mode=1777,nosuid,nodev tmpfs
+  # At the same path, so that the Z:\ paths of the project's files are the same inside and out.
+  mount_once "$root$repo" --bind "$repo"
+}
+
+# Bookworm's qemu-i386 (7.2) is far too slow for Wine and crashes wineboot; trixie's (10.0) is
+# a static binary that works. A private apt configuration leaves the host's sources alone.
+fetch_qemu() {
+  local apt=$base/apt
+  rm -rf "$apt"
+  mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/parts"
+  echo "deb $mirror trixie main" >"$apt/sources.list"
+  local opts=(-o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts="$apt/parts"
+    -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache"
+    -o Acquire::Languages=none -o APT::Sandbox::User=root)
+  apt-get "${opts[@]}" update
+  (cd "$apt" && apt-get "${opts[@]}" download qemu-user)
+  dpkg-deb --fsys-tarfile "$apt"/qemu-user_*.deb | tar -x -C "$apt" ./usr/bin/qemu-i386
+  "$apt/usr/bin/qemu-i386" --version
+  mv "$apt/usr/bin/qemu-i386" "$qemu"
+  rm -rf "$apt"
+}
+
+# F: the kernel opens qemu now, so it serves inside the root as well.
+register() {
+  mountpoint -q "$binfmt" || mount -t binfmt_misc binfmt_misc "$binfmt"
+  [ -e "$entry" ] || echo ":tavix-i386:M::$magic:$mask:$qemu:FP" >"$binfmt/register"
+}
+
+bootstrap() {
+  unmount_all
+  rm -rf --one-file-system "$root"
+  debootstrap --arch=i386 --variant=minbase bookworm "$root" "$mirror"
+}
+
+install_wine() {
+  chroot "$root" /usr/bin/env DEBIAN_FRONTEND=noninteractive sh -ec 'dpkg --configure -a
+    apt-get update; apt-get install -y --no-install-recommends wine wine32; apt-get clean'
+  # Debian's wrapper starts wineserver with -p0: it then quits as soon as a program ends, and
+  # the next run pays Wine's whole start-up again (seconds under qemu). Wine's default is 3 s.
+  sed -i 's/ -p0 / /' "$root/usr/lib/wine/wineserver"
+}
+
+boot_prefix() {
+  rm -rf "${root:?}$prefix"
+  in_wine / wine wineboot -i
+  in_wine / wineserver -w
+}
+
+setup() {
+  case $base/ in "$repo"/*) die "$base must lie outside $repo" ;; esac
+  mkdir -p "$base"
+  if ! command -v debootstrap >/dev/null; then
+    timed "installing debootstrap" sh -ec \
+      'apt-get update -q; apt-get install -y -q --no-install-recommends debootstrap'
+  fi
+  if [ ! -x "$qemu" ]; then timed "fetching qemu-i386 from trixie" fetch_qemu; fi
+  register
+  once bootstrapped "debootstrap i386 bookworm" bootstrap
+  mount_root
+  once wine-installed "installing wine in the root" install_wine
+  once prefix-booted "wineboot -i in $prefix" boot_prefix
+}
+
+run() {
+  [ -e "$base/.prefix-booted" ] || die "not set up yet: $0 setup"
+  register # both are gone after a reboot
+  mount_root
+  local program dir=$PWD
+  program=$(realpath -e "${1:?usage: $0 run PROGRAM [ARGS...]}")
+  shift
+  case $program in "$repo"/*) ;; *) die "$program: only $repo is seen inside the root" ;; esac
+  case $dir/ in "$repo"/*) ;; *) dir=$repo ;; esac
+  in_wine "$dir" wine "$program" "$@"
+}
+
+undo() {
+  if [ -e "$entry" ]; then
+    # The mounts cannot go while Wine still runs; a killed wineserver lingers for its 3 s.
+    if [ -d "$root$prefix" ]; then in_wine / sh -c 'wineserver -k; wineserver -w'; fi
+    echo -1 >"$entry"
+  fi
+  unmount_all # binfmt_misc itself stays: other entries may live there
+  if [ "${1:-}" = --purge ]; then rm -rf --one-file-system "$base"; fi
+}
+
+command=${1:-}
+[ $# -eq 0 ] || shift
+case $command in setup | run) [ "${TAVIX_SKIP_X86:-}" != 1 ] || exit 77 ;; esac
+[ "$(id -u)" = 0 ] || die "must run as root"
+case $command in
+  setup) setup ;;
+  run) run "$@" ;;
+  stop) if [ -e "$entry" ] && [ -e "$base/.prefix-booted" ]; then in_wine / wineserver -w; fi ;;
+  undo) undo "$@" ;;
+  *) die "usage: $0 setup | run PROGRAM [ARGS...] | stop | undo [--purge]" ;;
+esac
