@@ -2,8 +2,10 @@
 # Runs 32-bit Windows programs under a 32-bit Wine. The kernel of these machines refuses i386
 # ELF programs, so a Debian i386 root runs under qemu-i386 through one binfmt_misc entry.
 #   x86-wine.sh setup                prepare once (as root); later calls reuse what is done
-#   x86-wine.sh run PROGRAM [ARGS]   run PROGRAM, a host path inside this repository
+#   x86-wine.sh run PROGRAM [ARGS]   run PROGRAM, a host path inside this repository or one of
+#                                    Wine's own programs (reg, cmd)
 #   x86-wine.sh stop                 wait for the prefix's wineserver to end
+#   x86-wine.sh prefix               print where the prefix lies on the host
 #   x86-wine.sh undo [--purge]       drop the binfmt entry and the mounts; --purge: the files too
 # Files: in ${TAVIX_X86_ROOT:-/var/lib/tavix-x86}. TAVIX_SKIP_X86=1: setup and run exit 77.
 set -euo pipefail
@@ -132,10 +134,13 @@ run() {
   [ -e "$base/.prefix-booted" ] || die "not set up yet: $0 setup"
   register # both are gone after a reboot
   mount_root
-  local program dir=$PWD
-  program=$(realpath -e "${1:?usage: $0 run PROGRAM [ARGS...]}")
+  local program=${1:?usage: $0 run PROGRAM [ARGS...]} dir=$PWD
   shift
-  case $program in "$repo"/*) ;; *) die "$program: only $repo is seen inside the root" ;; esac
+  # A host file (Wine's own programs, such as reg or cmd, go by name).
+  if [ -e "$program" ]; then
+    program=$(realpath -e "$program")
+    case $program in "$repo"/*) ;; *) die "$program: only $repo is seen inside the root" ;; esac
+  fi
   case $dir/ in "$repo"/*) ;; *) dir=$repo ;; esac
   in_wine "$dir" wine "$program" "$@"
 }
@@ -152,11 +157,12 @@ undo() {
 
 command=${1:-}
 [ $# -eq 0 ] || shift
-case $command in setup | run) [ "${TAVIX_SKIP_X86:-}" != 1 ] || exit 77 ;; esac
+case $command in setup | run | prefix) [ "${TAVIX_SKIP_X86:-}" != 1 ] || exit 77 ;; esac
 [ "$(id -u)" = 0 ] || die "must run as root"
 case $command in
   setup) setup ;;
   run) run "$@" ;;
+  prefix) echo "$root$prefix" ;;
   stop) if [ -e "$entry" ] && [ -e "$base/.prefix-booted" ]; then in_wine / wineserver -w; fi ;;
   undo) undo "$@" ;;
   *) die "usage: $0 setup | run PROGRAM [ARGS...] | stop | undo [--purge]" ;;

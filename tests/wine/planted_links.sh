@@ -2,16 +2,24 @@
 # A hard link and a symbolic link, made from Linux at the log's name under
 # Wine: the typical run ends as usual and the file behind the link keeps
 # every byte.
-#   planted_links.sh WINE_PREFIX WINE_TESTS_EXE --exe=EXE
+#   planted_links.sh WINE_PREFIX|x86 WINE_TESTS_EXE --exe=EXE
+# (x86: the 32-bit Wine of scripts/x86-wine.sh)
 set -euo pipefail
-prefix=$1 tavix=$1/drive_c/tavix
+here=$(dirname "$0")
+if [ "$1" = x86 ]; then
+  run=("$here/../../scripts/x86-wine.sh" run) prefix=$("${run[0]}" prefix)
+else
+  run=("$here/wine.sh" "$1") prefix=$1
+fi
+tavix=$prefix/drive_c/tavix
 shift
 trap 'rm -rf "$tavix/temp" "$tavix/kept.txt"' EXIT  # for the tests that share the prefix
 for kind in Hard Symbolic; do
   rm -rf "$tavix/temp" && mkdir -p "$tavix/temp" && printf kept >"$tavix/kept.txt"
-  ln $([ $kind = Symbolic ] && echo -s) "$tavix/kept.txt" \
-    "$tavix/temp/VelmoranTavix_TransformsCleanUp.log"
-  "$(dirname "$0")/wine.sh" "$prefix" "$@" --gtest_filter="Table/*/LogIsA${kind}Link" |
+  # Relative, so that the link also holds inside the 32-bit Wine's root.
+  (cd "$tavix/temp" && ln $([ $kind = Symbolic ] && echo -s) ../kept.txt \
+    VelmoranTavix_TransformsCleanUp.log)
+  "${run[@]}" "$@" --gtest_filter="Table/*/LogIsA${kind}Link" |
     tee /dev/stderr | grep -q '^\[  PASSED  \] 1 test'
   [ "$(cat "$tavix/kept.txt")" = kept ] && [ ! -L "$tavix/kept.txt" ]
   echo "$kind link at the log's name: the file behind it is unchanged"
