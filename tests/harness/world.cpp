@@ -61,6 +61,15 @@ bool KeyExists(HKEY root, const std::u16string& path, REGSAM view) {
          kErrorSuccess;
 }
 
+bool ClosedARoot(const World& world) {
+  for (const World::RegCall& call : world.RegistryCalls()) {
+    for (const std::uint32_t root : {0x80000000u, 0x80000001u, 0x80000002u}) {
+      if (call.function == "RegCloseKey" && call.key == PredefinedKeyValue(root)) return true;
+    }
+  }
+  return false;
+}
+
 std::string MaskTimeStamps(const std::string& bytes) {
   static const std::regex kTime("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}");
   return std::regex_replace(bytes, kTime, "$1##:##:##");

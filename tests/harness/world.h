@@ -48,6 +48,8 @@ class World {
 
 // The one world of this test program. Its platform is the current one.
 World& TheWorld();
+// Whether a predefined root reached RegCloseKey among the world's calls.
+bool ClosedARoot(const World& world);
 
 struct RegValue {
   DWORD type;

@@ -219,6 +219,7 @@ void Check(const Case& c, std::uint32_t exitCode, const Expected& e) {
   EXPECT_EQ(ShowValue(HkeyClassesRoot(), InstallerKey(c), u"Transforms"), ShowValue(e.transforms));
   EXPECT_EQ(world.GetFile(CachedPath(c)).has_value(), e.fileAfter);
   EXPECT_EQ(world.OpenHandles(), 0u) << "key handles left open";
+  EXPECT_FALSE(ClosedARoot(world));
 }
 
 namespace {
