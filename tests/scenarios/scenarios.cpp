@@ -178,7 +178,7 @@ bool Seed(const Case& c) {
   }
   world.MakeFolder(kTemp);
   if (Has(c.setup, "oldlog")) {
-    world.PutFile(kTemp + std::u16string(kLogName), "12:00:00  an earlier run\r\n\r\n");
+    world.PutFile(kTemp + std::u16string(kLogName), std::string(5000, '#'));
   }
   const bool symlink = Has(c.setup, "symlink");
   if (symlink || Has(c.setup, "hardlink")) {
