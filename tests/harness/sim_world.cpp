@@ -24,8 +24,7 @@ class SimWorld final : public World {
     sim_->AddFile(path, bytes, readOnly);
   }
   std::optional<std::string> GetFile(const std::u16string& path) override {
-    if (!sim_->FileExists(path)) return std::nullopt;
-    return sim_->FileBytes(path);
+    return sim_->FileExists(path) ? std::optional(sim_->FileBytes(path)) : std::nullopt;
   }
   bool PlantLink(const std::u16string& link, const std::u16string& target, bool symbolic) override {
     sim_->AddLink(link, target, symbolic);
@@ -41,10 +40,7 @@ class SimWorld final : public World {
   std::vector<RegCall> RegistryCalls() const override {
     std::vector<RegCall> calls;
     for (const SimPlatform::Call& c : sim_->calls()) {
-      if (c.function == "RegOpenKeyExW" || c.function == "RegCreateKeyExW" ||
-          c.function == "RegCloseKey") {
-        calls.push_back({c.function, c.key, c.text, c.number});
-      }
+      if (c.function.rfind("Reg", 0) == 0) calls.push_back({c.function, c.key, c.text, c.number});
     }
     return calls;
   }

@@ -9,10 +9,17 @@
 
 namespace tavix {
 
+bool ClosedARoot(const World& world) {
+  for (const World::RegCall& call : world.RegistryCalls()) {
+    const std::uintptr_t first = PredefinedKeyValue(0x80000000u);
+    if (call.function == "RegCloseKey" && call.key - first < 3) return true;
+  }
+  return false;
+}
+
 std::vector<BYTE> Utf16Bytes(const std::u16string& text) {
-  std::vector<BYTE> bytes(text.size() * 2);
-  if (!text.empty()) std::memcpy(bytes.data(), text.data(), bytes.size());
-  return bytes;
+  const auto* bytes = reinterpret_cast<const BYTE*>(text.data());
+  return std::vector<BYTE>(bytes, bytes + text.size() * 2);
 }
 
 void PutValue(HKEY root, REGSAM view, const std::u16string& path, const std::u16string& name,
@@ -35,23 +42,21 @@ void PutString(HKEY root, REGSAM view, const std::u16string& path, const std::u1
 std::string ShowValue(const std::optional<RegValue>& value) {
   if (!value) return "(none)";
   std::u16string text(value->data.size() / 2, u'\0');
-  if (!text.empty()) std::memcpy(&text[0], value->data.data(), text.size() * 2);
+  std::memcpy(&text[0], value->data.data(), text.size() * 2);
   return "type " + std::to_string(value->type) + ": " + U8(text);
 }
 
 std::string ShowValue(HKEY root, const std::u16string& path, const std::u16string& name) {
   Platform& platform = CurrentPlatform();
   ScopedRegKey key;
-  RegValue value{};
-  DWORD size = 0;
+  RegValue value{0, std::vector<BYTE>(4096)};
+  DWORD size = 4096;
   if (platform.RegOpenKeyExW(root, path.c_str(), 0, kKeyRead, key.Receive()) != kErrorSuccess ||
-      platform.RegQueryValueExW(key.get(), name.c_str(), nullptr, &value.type, nullptr, &size) !=
-          kErrorSuccess) {
+      platform.RegQueryValueExW(key.get(), name.c_str(), nullptr, &value.type, value.data.data(),
+                                &size) != kErrorSuccess) {
     return ShowValue(std::nullopt);
   }
   value.data.resize(size);
-  platform.RegQueryValueExW(key.get(), name.c_str(), nullptr, &value.type, value.data.data(),
-                            &size);
   return ShowValue(value);
 }
 
@@ -61,18 +66,8 @@ bool KeyExists(HKEY root, const std::u16string& path, REGSAM view) {
          kErrorSuccess;
 }
 
-bool ClosedARoot(const World& world) {
-  for (const World::RegCall& call : world.RegistryCalls()) {
-    for (const std::uint32_t root : {0x80000000u, 0x80000001u, 0x80000002u}) {
-      if (call.function == "RegCloseKey" && call.key == PredefinedKeyValue(root)) return true;
-    }
-  }
-  return false;
-}
-
-std::string MaskTimeStamps(const std::string& bytes) {
-  static const std::regex kTime("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}");
-  return std::regex_replace(bytes, kTime, "$1##:##:##");
+std::string MaskTimeStamps(const std::string& log) {
+  return std::regex_replace(log, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}"), "$1##:##:##");
 }
 
 std::string U8(const std::u16string& text) { return WideToUtf8(text); }

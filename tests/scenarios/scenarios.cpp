@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 
@@ -29,11 +30,7 @@ const std::map<std::string, std::string> kWords = {
     {"REPLACED",
      "Replaced Transforms Register value --> old value : {before}\n"
      "|--------------------------------- --> New value : {new}\n"
-     "|************Updated Transforms Register value Successfully.************ \n"},
-    {"FAILED",
-     "Replaced Transforms Register value --> old value : {before}\n"
-     "|--------------------------------- --> New value : {new}\n"
-     "|************Updated Transforms Register value Failed.************ \n"},
+     "|************Updated Transforms Register value {Successfully}.************ \n"},
     {"NOUPD", "----- -->No updated on Transforms Register value --> value : \n{before}"},
     {"REMOVED", "----- --> Removed file : {path}"},
     {"NOTREMOVED", "Error --> Failed to remove file : {path}"},
@@ -45,11 +42,7 @@ const std::map<std::u16string, std::string> kGateLines = {
 };
 
 bool Has(const char* words, const std::string& word) {
-  std::istringstream in(words);
-  for (std::string w; in >> w;) {
-    if (w == word) return true;
-  }
-  return false;
+  return (" " + std::string(words) + " ").find(" " + word + " ") != std::string::npos;
 }
 
 bool Is64(const Case& c) { return c.code && std::u16string(c.code) == C64; }
@@ -78,15 +71,17 @@ std::string ExpectedLog(const Case& c, const std::u16string& removedPath) {
   for (std::string word; words >> word;) {
     const bool empty = word.back() == '=';
     if (empty) word.pop_back();
-    std::string text = word == "GATE" ? kGateLines.at(c.build) : kWords.at(word);
-    for (const auto& [name, value] :
-         std::map<std::string, std::u16string>{{"{build}", Expand(c, c.build)},
-                                               {"{code}", Expand(c, c.code)},
-                                               {"{before}", Expand(c, c.before)},
-                                               {"{new}", Expand(c, c.newValue)},
-                                               {"{path}", removedPath}}) {
+    std::string text =
+        word == "GATE" ? kGateLines.at(c.build) : kWords.at(word == "FAILED" ? "REPLACED" : word);
+    for (const auto& [name, value] : std::map<std::string, std::string>{
+             {"{build}", U8(Expand(c, c.build))},
+             {"{code}", U8(Expand(c, c.code))},
+             {"{before}", U8(Expand(c, c.before))},
+             {"{new}", U8(Expand(c, c.newValue))},
+             {"{path}", U8(removedPath)},
+             {"{Successfully}", word == "FAILED" ? "Failed" : "Successfully"}}) {
       const std::size_t at = text.find(name);
-      if (at != std::string::npos) text.replace(at, name.size(), empty ? "" : U8(value));
+      if (at != std::string::npos) text.replace(at, name.size(), empty ? "" : value);
     }
     std::istringstream messages(text);
     for (std::string message; std::getline(messages, message, '|');) {
@@ -153,10 +148,7 @@ const std::vector<Case> kCases = {
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 const Case& FindCase(const std::string& name) {
-  for (const Case& c : kCases) {
-    if (name == c.name) return c;
-  }
-  std::abort();
+  return *std::find_if(kCases.begin(), kCases.end(), [&](const Case& c) { return name == c.name; });
 }
 
 bool Seed(const Case& c) {
