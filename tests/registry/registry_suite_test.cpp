@@ -3,6 +3,8 @@
 // simulation to the real thing.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "registry/registry_read.h"
 #include "registry/registry_write.h"
 #include "registry/scoped_reg_key.h"
@@ -16,8 +18,8 @@ class RegistrySuite : public ::testing::Test {
   RegistrySuite() {
     world_.Reset();
     const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    lm_ = u"Software\\TavixTest\\" + std::u16string(test.begin(), test.end());
     cr_ = u"TavixTest\\" + std::u16string(test.begin(), test.end());
+    lm_ = u"Software\\" + cr_;
   }
   // No key is left open and no predefined root is ever closed.
   void TearDown() override {
@@ -31,17 +33,17 @@ class RegistrySuite : public ::testing::Test {
     }
     return masks;
   }
-  std::u16string Read(const std::u16string& path, const std::u16string& name = u"v") {
-    return ReadRegistryString(path.c_str(), HkeyLocalMachine(), name.c_str());
+  std::u16string Read(const std::u16string& path, const char16_t* name = u"v") {
+    return ReadRegistryString(path.c_str(), HkeyLocalMachine(), name);
   }
 
   World& world_ = TheWorld();
-  std::u16string lm_;  // this test's key below HKEY_LOCAL_MACHINE
-  std::u16string cr_;  // and below HKEY_CLASSES_ROOT
+  std::u16string lm_, cr_;  // this test's keys below HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT
 };
 
 // Tests the registry's own answers that the layer and the simulation rely
-// on: letter case, separators, bad paths, a buffer too small.
+// on: letter case, separators, bad paths, the root for no subkey, a buffer
+// too small.
 TEST_F(RegistrySuite, Answers) {
   PutValue(HkeyLocalMachine(), 0, lm_ + u"\\Keyz", u"v", {kRegBinary, {1, 2, 3, 4, 5}});
   PutString(HkeyClassesRoot(), 0, cr_, u"v", u"x");
@@ -59,26 +61,21 @@ TEST_F(RegistrySuite, Answers) {
   };
   Platform& platform = CurrentPlatform();
   for (const auto& c : cases) {
-    HKEY key = HKEY(0x1);
-    EXPECT_EQ(platform.RegOpenKeyExW(c.root, c.path.c_str(), 0, kKeyRead, &key), c.result)
+    ScopedRegKey key;
+    EXPECT_EQ(platform.RegOpenKeyExW(c.root, c.path.c_str(), 0, kKeyRead, key.Receive()), c.result)
         << U8(c.path);
-    EXPECT_EQ(key != nullptr, c.result == kErrorSuccess) << U8(c.path);
-    ScopedRegKey close(key == HKEY(0x1) ? nullptr : key);
+    EXPECT_EQ(key.get() != nullptr, c.result == kErrorSuccess) << U8(c.path);
   }
   HKEY root = nullptr;
   EXPECT_EQ(platform.RegOpenKeyExW(HkeyClassesRoot(), nullptr, 0, kKeyRead, &root), 0);
   EXPECT_EQ(root, HkeyClassesRoot());
-
   ScopedRegKey key;
-  ASSERT_EQ(platform.RegOpenKeyExW(HkeyLocalMachine(), (lm_ + u"\\Keyz").c_str(), 0, kKeyRead,
-                                   key.Receive()),
-            0);
+  platform.RegOpenKeyExW(HkeyLocalMachine(), cases[0].path.c_str(), 0, kKeyRead, key.Receive());
   DWORD type = 0, size = 4;
   BYTE small[4] = {9, 9, 9, 9};
   EXPECT_EQ(platform.RegQueryValueExW(key.get(), u"V", nullptr, &type, small, &size),
             kErrorMoreData);
-  EXPECT_EQ(size, 5u);
-  EXPECT_EQ(small[0], 9);
+  EXPECT_EQ(size * 10 + small[0], 59u);  // the size needed; the buffer untouched
 }
 
 // Tests how data of every shape, and paths of every spelling, read as text.
@@ -98,19 +95,14 @@ TEST_F(RegistrySuite, ReadAsText) {
   };
   for (const auto& v : values) PutValue(HkeyLocalMachine(), 0, lm_, v.name, {v.type, v.data});
   for (const auto& v : values) EXPECT_EQ(Read(lm_, v.name), v.text) << U8(v.name);
+  EXPECT_EQ(Read(lm_, u"missing"), u"");
 
   for (const char16_t* key : {u"\\a\\b", u"\\a/b", u"\\ c \\ d ", u"\\c\\d"}) {
     PutString(HkeyLocalMachine(), 0, lm_ + key, u"v", key);
   }
-  const struct {
-    std::u16string path, text;
-  } paths[] = {
-      {lm_ + u"\\a/b", u"\\a\\b"},  // found literally, walked split
-      {lm_ + u"\\ c \\ d ", u"\\c\\d"},
-      {lm_ + u"/a/b", u""},  // no key has that literal name
-      {lm_ + u"\\a\\b\\ ", u""},
-  };
-  for (const auto& p : paths) EXPECT_EQ(Read(p.path), p.text) << U8(p.path);
+  EXPECT_EQ(Read(lm_ + u"\\a/b"), u"\\a\\b");  // found literally, walked split
+  EXPECT_EQ(Read(lm_ + u"\\ c \\ d "), u"\\c\\d");
+  EXPECT_EQ(Read(lm_ + u"/a/b") + Read(lm_ + u"\\a\\b\\ "), u"");  // no such literal key
 
   PutString(HkeyCurrentUser(), 0, u"", u"TavixTest", u"at the root");
   EXPECT_EQ(ReadRegistryString(u"", HkeyCurrentUser(), u"TavixTest"), u"at the root");
@@ -144,21 +136,18 @@ TEST_F(RegistrySuite, OpenSequence) {
 }
 
 // Tests the three modes of a write: a string (creating keys, replacing
-// another type, an empty text), a value deletion and a key deletion.
+// another type, an empty text, the path as given), a value deletion and a
+// key deletion.
 TEST_F(RegistrySuite, WriteAndDelete) {
   PutValue(HkeyClassesRoot(), 0, cr_, u"Other", {kRegDword, {7, 0, 0, 0}});
-  const struct {
-    std::u16string path, name, text;
-  } writes[] = {
-      {cr_ + u"\\new\\deeper", u"Transforms", u"a;b"},
-      {cr_, u"Other", u"replaced"},
-      {cr_, u"Empty", u""},
-      {cr_ + u"\\ padded \\x/y", u"v", u"as given"},
-  };
-  for (const auto& w : writes) {
-    EXPECT_TRUE(WriteRegistryString(w.path.c_str(), w.name.c_str(), w.text.c_str()));
-    EXPECT_EQ(ShowValue(HkeyClassesRoot(), w.path, w.name),
-              ShowValue(RegValue{kRegSz, Utf16Bytes(w.text + u'\0')}));
+  for (const auto& [path, name, text] :
+       std::vector<std::array<std::u16string, 3>>{{cr_ + u"\\new\\deeper", u"Transforms", u"a;b"},
+                                                  {cr_, u"Other", u"replaced"},
+                                                  {cr_, u"Empty", u""},
+                                                  {cr_ + u"\\ padded \\x/y", u"v", u"as given"}}) {
+    EXPECT_TRUE(WriteRegistryString(path.c_str(), name.c_str(), text.c_str()));
+    EXPECT_EQ(ShowValue(HkeyClassesRoot(), path, name),
+              ShowValue(RegValue{kRegSz, Utf16Bytes(text + u'\0')}));
   }
   EXPECT_FALSE(KeyExists(HkeyClassesRoot(), cr_ + u"\\padded"));
   for (const World::RegCall& call : world_.RegistryCalls()) {
@@ -170,8 +159,8 @@ TEST_F(RegistrySuite, WriteAndDelete) {
   EXPECT_FALSE(WriteRegistryString((cr_ + u"\\made\\here").c_str(), u"Missing", nullptr));
   EXPECT_TRUE(KeyExists(HkeyClassesRoot(), cr_ + u"\\made\\here"));
 
-  // Blanks next to separators and doubled separators vanish from a key
-  // path to delete; a key that has subkeys stays; short paths make no call.
+  // Blanks next to separators and doubled separators vanish from a key path
+  // to delete; a key that has subkeys stays; short paths make no call.
   EXPECT_TRUE(WriteRegistryString((u" " + cr_ + u" \\\\ made \\ here ").c_str(), nullptr, u"x"));
   EXPECT_FALSE(KeyExists(HkeyClassesRoot(), cr_ + u"\\made\\here"));
   EXPECT_FALSE(WriteRegistryString(cr_.c_str(), nullptr, nullptr));
