@@ -11,9 +11,9 @@ case $arch in
   x64)
     preset=win64 prefix=$PWD/build/main-job/wineprefix
     echo "Preparing a throwaway Wine prefix in $prefix"
-    tests/wine/wine.sh "$prefix" init
-    wine() { tests/wine/wine.sh "$prefix" "$@"; }
-    stop() { tests/wine/wine.sh "$prefix" stop; }
+    scripts/wine64.sh "$prefix" init
+    wine() { scripts/wine64.sh "$prefix" "$@"; }
+    stop() { scripts/wine64.sh "$prefix" stop; }
     ;;
   x86)
     preset=win32

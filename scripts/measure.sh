@@ -14,7 +14,7 @@ done
 # The main job's prefix, with its sample installation.
 scripts/main-job.sh x64 >/dev/null
 prefix=$PWD/build/main-job/wineprefix
-wine="tests/wine/wine.sh $prefix"
+wine="scripts/wine64.sh $prefix"
 exe=$PWD/dist/x64/VelmoranTavix_TransformsCleanUp.exe
 empty=build/win64/tools/timing/empty_gui.exe
 to_windows() { local path; path=$(realpath "$1"); echo "Z:${path//\//\\}"; }

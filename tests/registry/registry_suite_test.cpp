@@ -97,11 +97,12 @@ TEST_F(RegistrySuite, ReadAsText) {
   for (const auto& v : values) EXPECT_EQ(Read(lm_, v.name), v.text) << U8(v.name);
   EXPECT_EQ(Read(lm_, u"missing"), u"");
 
-  for (const char16_t* key : {u"\\a\\b", u"\\a/b", u"\\ c \\ d ", u"\\c\\d"}) {
+  for (const char16_t* key : {u"\\a\\b", u"\\a/b", u"\\ c \\ d ", u"\\c\\d", u"\\\tt\t"}) {
     PutString(HkeyLocalMachine(), 0, lm_ + key, u"v", key);
   }
-  EXPECT_EQ(Read(lm_ + u"\\a/b"), u"\\a\\b");  // found literally, walked split
-  EXPECT_EQ(Read(lm_ + u"\\ c \\ d "), u"\\c\\d");
+  EXPECT_EQ(Read(lm_ + u"\\a/b"), u"\\a\\b");       // found literally, walked split
+  EXPECT_EQ(Read(lm_ + u"\\ c \\ d "), u"\\c\\d");  // only blanks are trimmed
+  EXPECT_EQ(Read(lm_ + u"\\\tt\t"), u"\\\tt\t");
   EXPECT_EQ(Read(lm_ + u"/a/b") + Read(lm_ + u"\\a\\b\\ "), u"");  // no such literal key
 
   PutString(HkeyCurrentUser(), 0, u"", u"TavixTest", u"at the root");

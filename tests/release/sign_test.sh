@@ -24,6 +24,6 @@ for arch in x64 x86; do
   cmp "$work/$arch.exe" "dist/$arch/$exe"
 done
 signed=$work/signed/x64/$exe
-tests/wine/wine.sh "$1" "$WINE_TEST_PROGRAM" "--exe=Z:${signed//\//\\}" \
+scripts/wine64.sh "$1" "$WINE_TEST_PROGRAM" "--exe=Z:${signed//\//\\}" \
   "--gtest_filter=$WINE_TEST_FILTER" | tee "$work/wine.log"
 grep -q '^\[  PASSED  \] 1 test' "$work/wine.log" # the case ran, not an empty selection

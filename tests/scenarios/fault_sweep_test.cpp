@@ -11,34 +11,18 @@ namespace {
 
 using Calls = std::vector<SimPlatform::Call>;
 
-bool IsRegistry(const Calls& calls, std::size_t i) {
-  return calls[i].function.rfind("Reg", 0) == 0;
-}
-
-// The log of the first `lines` lines of `log`.
-std::string FirstLines(const std::string& log, std::size_t lines) {
-  std::size_t at = 0;
-  for (std::size_t n = 0; n <= lines && at != std::string::npos; ++n) {
-    at = log.find("##:##:##", n == 0 ? 0 : at + 1);
-  }
-  return log.substr(0, at);
-}
-
 Expected Effect(const Calls& calls, std::size_t i) {
   Case c = FindCase("TypicalRun");
   const std::string& f = calls[i].function;
-  std::size_t block = 0, lines = 0;  // registry blocks and log lines up to call i
+  auto registry = [&](std::size_t j) { return calls[j].function.rfind("Reg", 0) == 0; };
+  std::size_t block = 0, lines = 0;  // runs of registry calls and log lines up to call i
   for (std::size_t j = 0; j <= i; ++j) {
-    if (IsRegistry(calls, j) && (j == 0 || !IsRegistry(calls, j - 1))) ++block;
-    if (calls[j].function == "GetLocalTime") ++lines;
+    block += registry(j) && (j == 0 || !registry(j - 1));
+    lines += calls[j].function == "GetLocalTime";
   }
-  const bool firstOfBlock = IsRegistry(calls, i) && !IsRegistry(calls, i - 1);
   if (f == "GetSystemWindowsDirectoryW") {
-    // The fallback path differs in letter case from the one in the value.
-    c.log = "START GATE X86 NOUPD REMOVED";
-    return Expect(c,
-                  u"C:\\Windows\\Installer\\{6D2E47B1-0000-1033-0002-5A9C20F3E184}"
-                  u"\\VelmoranTavix.mst");
+    c.log = "START GATE X86 NOUPD REMOVED";  // the fallback path differs in letter case
+    return Expect(c, u"C:\\Windows\\Installer\\" + std::u16string(c.code) + u"\\VelmoranTavix.mst");
   }
   if (f == "_waccess" || f == "_wremove") {
     c.log = "START GATE X86 REPLACED NOTREMOVED";
@@ -46,8 +30,8 @@ Expected Effect(const Calls& calls, std::size_t i) {
   }
   // A failed open or query fails the whole read, but for the first view
   // probe below HKEY_CLASSES_ROOT, which holds the key in every view.
-  if (IsRegistry(calls, i) && f != "RegCloseKey" && !(block == 3 && firstOfBlock)) {
-    const char* logs[] = {nullptr,
+  if (registry(i) && f != "RegCloseKey" && !(block == 3 && !registry(i - 1))) {
+    const char* logs[] = {"",
                           "START UPDATED=", "START GATE NOTOURS=", "START GATE X86 NOUPD= REMOVED",
                           "START GATE X86 FAILED REMOVED"};
     c.log = logs[block];
@@ -56,11 +40,15 @@ Expected Effect(const Calls& calls, std::size_t i) {
   }
   Expected e = Expect(c);
   if (f == "GetTempPathW") e.logFolder = u"C:\\temp\\";
-  // The log file is opened before the first line: left out when it cannot
-  // be opened, and created but left empty when a check of it fails.
-  if (f == "CreateFileW") e.log.reset();
-  if (lines == 0 && f != "CreateFileW" && f != "GetTempPathW") e.log = "";
-  if (f == "WriteFile") e.log = FirstLines(*e.log, lines - 1);
+  // Before its first line the log file is opened: it is not there when that
+  // fails, and created but empty when a check of it fails.
+  if (lines == 0 && f != "GetTempPathW")
+    e.log = f == "CreateFileW" ? std::nullopt : std::optional("");
+  if (f == "WriteFile") {  // that line and all after it are lost
+    std::size_t at = std::string::npos;
+    for (std::size_t n = 0; n < lines; ++n) at = e.log->find("##:##:##", at + 1);
+    e.log->erase(at);
+  }
   return e;
 }
 

@@ -12,31 +12,10 @@
 #include "log/text.h"
 #include "platform/sim_platform.h"
 #include "reference_replace.h"
-#include "registry/registry_path.h"
 #include "world.h"
 
 namespace tavix {
 namespace {
-
-// Tests splitting at either separator set: blanks (only U+0020) trimmed,
-// empty pieces dropped, quotes ordinary.
-TEST(TextTest, SplitRegistryPath) {
-  const struct {
-    std::u16string path, separators;
-    std::vector<std::u16string> names;
-  } cases[] = {
-      {u"\\/ \\ /", u"\\/", {}},
-      {u" In staller \\\\ Products / 1B74 ", u"\\/", {u"In staller", u"Products", u"1B74"}},
-      {u"\tX\t\\\u00a0Y", u"\\/", {u"\tX\t", u"\u00a0Y"}},
-      {u"Installer/Products", u"\\", {u"Installer/Products"}},
-      {u"a\"b/c\"d", u"\\/", {u"a\"b", u"c\"d"}},
-  };
-  for (const auto& c : cases) {
-    std::vector<std::u16string> names = {u"stale"};
-    SplitRegistryPath(c.path, c.separators, names);
-    EXPECT_EQ(names, c.names) << U8(c.path);
-  }
-}
 
 // Tests the edit against the plain procedure on random texts over two
 // letters, with patterns long enough to repeat inside themselves, and on the

@@ -9,7 +9,7 @@ here=$(dirname "$0")
 if [ "$1" = x86 ]; then
   run=("$here/../../scripts/x86-wine.sh" run) prefix=$("${run[0]}" prefix)
 else
-  run=("$here/wine.sh" "$1") prefix=$1
+  run=("$here/../../scripts/wine64.sh" "$1") prefix=$1
 fi
 tavix=$prefix/drive_c/tavix
 shift

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine in the given throwaway prefix.
-#   wine.sh PREFIX init          create the prefix afresh
-#   wine.sh PREFIX stop          wait for the prefix's wineserver to end
-#   wine.sh PREFIX PROGRAM ARGS  run PROGRAM in it
+# Runs a Windows program under 64-bit Wine in the given throwaway prefix (the
+# 32-bit Wine is scripts/x86-wine.sh).
+#   wine64.sh PREFIX init          create the prefix afresh
+#   wine64.sh PREFIX stop          wait for the prefix's wineserver to end
+#   wine64.sh PREFIX PROGRAM ARGS  run PROGRAM in it
 set -euo pipefail
 prefix=$1
 shift
