@@ -77,13 +77,12 @@ struct Case {
   const char16_t* before;  // "Transforms", '*' for the cached file's path; null: none
   // The log in words: START, GATE, UPDATED, X86, X64, NOTOURS, REPLACED,
   // FAILED, NOUPD, REMOVED, NOTREMOVED; a word ending in '=' shows an empty
-  // value.
+  // value. The exit code is -1 after NOTOURS, 0 otherwise; the cached file
+  // is gone after REMOVED, still there otherwise.
   const char* log;
-  int exitCode;
   // The new "Transforms" text, stored as REG_SZ where the log says REPLACED;
   // elsewhere the value stays as it was.
   const char16_t* newValue = nullptr;
-  bool fileAfter = false;  // the cached file is still there
 };
 struct Expected {
   std::uint32_t exitCode;

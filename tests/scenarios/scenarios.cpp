@@ -41,8 +41,10 @@ const std::map<std::u16string, std::string> kGateLines = {
     {u"1.0.43.13", "----- --> Starting update: TAVIX_RTM_1_0_FOR_ZIRK = 1.0.43.13."},
 };
 
-bool Has(const char* words, const std::string& word) {
-  return (" " + std::string(words) + " ").find(" " + word + " ") != std::string::npos;
+bool Has(const char* words, const std::string& word) {  // the word, with or without '='
+  const std::string all = " " + std::string(words) + " ";
+  return all.find(" " + word + " ") != std::string::npos ||
+         all.find(" " + word + "= ") != std::string::npos;
 }
 
 bool Is64(const Case& c) { return c.code && std::u16string(c.code) == C64; }
@@ -92,6 +94,7 @@ std::string ExpectedLog(const Case& c, const std::u16string& removedPath) {
   return log;
 }
 
+constexpr char16_t B27[] = u"1.0.43.27";
 constexpr char kFull[] = "START GATE X86 REPLACED REMOVED";
 constexpr char kKept[] = "START GATE X86 NOUPD REMOVED";
 constexpr char kGated[] = "START UPDATED";
@@ -99,48 +102,44 @@ constexpr char kRefused[] = "START GATE NOTOURS";
 constexpr char16_t kUpper[] =
     u"C:\\WINDOWS\\INSTALLER\\{6D2E47B1-0000-1033-0002-5A9C20F3E184}\\VELMORANTAVIX.MST;";
 
-// name, setup, BuildVersion, upiMasterID, Transforms before, log, exit code,
-// new Transforms text, cached file afterwards.
+// name, setup, BuildVersion, upiMasterID, Transforms before, log in words,
+// new Transforms text. The exit code is -1 where the log says NOTOURS; the
+// cached file is gone where it says REMOVED.
 const std::vector<Case> kCases = {
-    {"TypicalRun", "", u"1.0.43.27", C32, u"*;", kFull, 0, u"", false},
-    {"EarlierLogEmptied", "oldlog", u"1.0.43.27", C32, u"*;", kFull, 0, u"", false},
-    {"Product64", "", u"1.0.43.27", C64, u"A;*;B", "START GATE X64 REPLACED REMOVED", 0, u"A;B"},
-    {"Build24", "", u"1.0.43.24", C32, u"*;", kFull, 0, u""},
-    {"Build13", "", u"1.0.43.13", C32, u"*;", kFull, 0, u""},
-    {"LaterBuild", "", u"1.0.43.28", C32, u"*;", kGated, 0, nullptr, true},
-    {"NearMissBuild", "", u"1.0.43.270", C32, u"*;", kGated, 0, nullptr, true},
-    {"ShortBuild", "", u"1.0.43.2", C32, u"*;", kGated, 0, nullptr, true},
-    {"BuildWithBlank", "", u"1.0.43.27 ", C32, u"*;", kGated, 0, nullptr, true},
-    {"BuildWithLeadingBlank", "", u" 1.0.43.27", C32, u"*;", kGated, 0, nullptr, true},
-    {"NonAsciiBuild", "", u"1.0.43.27\u00e9\u20ac\U0001F600", C32, u"*;", kGated, 0, nullptr, true},
-    {"MissingBuild", "", nullptr, C32, u"*;", kGated, 0, nullptr, true},
-    {"LowerCaseCode", "", u"1.0.43.27", u"{6d2e47b1-0000-1033-0002-5a9c20f3e184}", u"*;", kRefused,
-     -1, nullptr, true},
-    {"BlankPaddedCode", "", u"1.0.43.27", u" {6D2E47B1-0000-1033-0002-5A9C20F3E184}", u"*;",
-     kRefused, -1, nullptr, true},
-    {"CodeWithoutBraces", "", u"1.0.43.27", u"6D2E47B1-0000-1033-0002-5A9C20F3E184", u"*;",
-     kRefused, -1, nullptr, true},
-    {"MissingCode", "", u"1.0.43.27", nullptr, u"*;", kRefused, -1, nullptr, true},
-    {"ValueAPB", "", u"1.0.43.27", C32, u"A;*;B", kFull, 0, u"A;B"},
-    {"ValueAP", "", u"1.0.43.27", C32, u"A;*", kFull, 0, u"A;"},
-    {"ValuePAP", "", u"1.0.43.27", C32, u"*;A;*", kFull, 0, u"A;"},
-    {"ValuePP", "", u"1.0.43.27", C32, u"*;*;", kFull, 0, u""},
-    {"ValueP", "", u"1.0.43.27", C32, u"*", kFull, 0, u""},
-    {"ValueLongerEntry", "", u"1.0.43.27", C32, u"*.bak;B", kFull, 0, u".bak;B"},
-    {"ValueAB", "", u"1.0.43.27", C32, u"A;B", kKept, 0},
-    {"ValueOtherCase", "", u"1.0.43.27", C32, kUpper, kKept, 0},
-    {"ValueMissing", "", u"1.0.43.27", C32, nullptr, kKept, 0},
-    {"InstallerKeyMissing", "nokey", u"1.0.43.27", C32, nullptr, kKept, 0},
-    {"CachedFileMissing", "nofile", u"1.0.43.27", C32, u"*;", "START GATE X86 REPLACED NOTREMOVED",
-     0, u""},
-    {"CachedFileReadOnly", "readonly", u"1.0.43.27", C32, u"*;",
-     "START GATE X86 REPLACED NOTREMOVED", 0, u"", true},
-    {"ProductKeyOnlyIn64BitView", "view64", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
-    {"ProductKeyInBothViews", "both", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
-    {"LogIsAHardLink", "hardlink", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
-    {"LogIsASymbolicLink", "symlink", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
-    {"TempFolderMissing", "notemp", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
-    {"ArgumentsIgnored", "args", u"1.0.43.27", C32, u"*;", kFull, 0, u""},
+    {"TypicalRun", "", B27, C32, u"*;", kFull, u""},
+    {"EarlierLogEmptied", "oldlog", B27, C32, u"*;", kFull, u""},
+    {"Product64", "", B27, C64, u"A;*;B", "START GATE X64 REPLACED REMOVED", u"A;B"},
+    {"Build24", "", u"1.0.43.24", C32, u"*;", kFull, u""},
+    {"Build13", "", u"1.0.43.13", C32, u"*;", kFull, u""},
+    {"LaterBuild", "", u"1.0.43.28", C32, u"*;", kGated},
+    {"NearMissBuild", "", u"1.0.43.270", C32, u"*;", kGated},
+    {"ShortBuild", "", u"1.0.43.2", C32, u"*;", kGated},
+    {"BuildWithBlank", "", u"1.0.43.27 ", C32, u"*;", kGated},
+    {"BuildWithLeadingBlank", "", u" 1.0.43.27", C32, u"*;", kGated},
+    {"NonAsciiBuild", "", u"1.0.43.27\u00e9\u20ac\U0001F600", C32, u"*;", kGated},
+    {"MissingBuild", "", nullptr, C32, u"*;", kGated},
+    {"LowerCaseCode", "", B27, u"{6d2e47b1-0000-1033-0002-5a9c20f3e184}", u"*;", kRefused},
+    {"BlankPaddedCode", "", B27, u" {6D2E47B1-0000-1033-0002-5A9C20F3E184}", u"*;", kRefused},
+    {"CodeWithoutBraces", "", B27, u"6D2E47B1-0000-1033-0002-5A9C20F3E184", u"*;", kRefused},
+    {"MissingCode", "", B27, nullptr, u"*;", kRefused},
+    {"ValueAPB", "", B27, C32, u"A;*;B", kFull, u"A;B"},
+    {"ValueAP", "", B27, C32, u"A;*", kFull, u"A;"},
+    {"ValuePAP", "", B27, C32, u"*;A;*", kFull, u"A;"},
+    {"ValuePP", "", B27, C32, u"*;*;", kFull, u""},
+    {"ValueP", "", B27, C32, u"*", kFull, u""},
+    {"ValueLongerEntry", "", B27, C32, u"*.bak;B", kFull, u".bak;B"},
+    {"ValueAB", "", B27, C32, u"A;B", kKept},
+    {"ValueOtherCase", "", B27, C32, kUpper, kKept},
+    {"ValueMissing", "", B27, C32, nullptr, kKept},
+    {"InstallerKeyMissing", "nokey", B27, C32, nullptr, kKept},
+    {"CachedFileMissing", "nofile", B27, C32, u"*;", "START GATE X86 REPLACED NOTREMOVED", u""},
+    {"CachedFileReadOnly", "readonly", B27, C32, u"*;", "START GATE X86 REPLACED NOTREMOVED", u""},
+    {"ProductKeyOnlyIn64BitView", "view64", B27, C32, u"*;", kFull, u""},
+    {"ProductKeyInBothViews", "both", B27, C32, u"*;", kFull, u""},
+    {"LogIsAHardLink", "hardlink", B27, C32, u"*;", kFull, u""},
+    {"LogIsASymbolicLink", "symlink", B27, C32, u"*;", kFull, u""},
+    {"TempFolderMissing", "notemp", B27, C32, u"*;", kFull, u""},
+    {"ArgumentsIgnored", "args", B27, C32, u"*;", kFull, u""},
 };
 
 }  // namespace
@@ -182,8 +181,8 @@ bool Seed(const Case& c) {
 }
 
 Expected Expect(const Case& c, const std::u16string& removedPath) {
-  Expected e{static_cast<std::uint32_t>(c.exitCode), kTemp, std::nullopt, std::nullopt,
-             c.fileAfter};
+  Expected e{Has(c.log, "NOTOURS") ? 0xFFFFFFFFu : 0u, kTemp, std::nullopt, std::nullopt,
+             !Has(c.log, "REMOVED") && !Has(c.setup, "nofile")};
   if (Has(c.setup, "hardlink") || Has(c.setup, "symlink")) {
     e.log = "kept";  // the file behind the link, as it was
   } else if (!Has(c.setup, "notemp")) {
