@@ -4,11 +4,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <direct.h>
-#include <io.h>
-
-#include <cstdio>
-#include <memory>
+#include <filesystem>
+#include <fstream>
 
 #include "platform/win32_platform.h"
 #include "world.h"
@@ -21,8 +18,8 @@ const ::HKEY kMachine = HKEY_LOCAL_MACHINE, kClasses = HKEY_CLASSES_ROOT, kUser 
 namespace tavix {
 namespace {
 
+namespace fs = std::filesystem;
 std::wstring W(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
-using File = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 // The real registry, with its opens, creates and closes recorded.
 class TrackedPlatform final : public Win32Platform {
@@ -84,37 +81,26 @@ class Win32World final : public World {
       }
     }
     ::RegDeleteKeyValueW(kUser, nullptr, L"TavixTest");
-    for (const std::wstring& file : files_) {
-      _wchmod(file.c_str(), 0600);
-      _wremove(file.c_str());
+    for (const fs::path& file : files_) {
+      std::error_code ignored;
+      fs::permissions(file, fs::perms::owner_write, fs::perm_options::add, ignored);
+      fs::remove(file, ignored);
     }
     files_.clear();
     ClearCalls();
   }
-  void MakeFolder(const std::u16string& path) override {
-    for (std::size_t cut = path.find(u'\\', 3); cut != std::u16string::npos;
-         cut = path.find(u'\\', cut + 1)) {
-      _wmkdir(W(path.substr(0, cut)).c_str());
-    }
-    _wmkdir(W(path).c_str());
-  }
+  void MakeFolder(const std::u16string& path) override { fs::create_directories(W(path)); }
   void PutFile(const std::u16string& path, const std::string& bytes, bool readOnly) override {
-    MakeFolder(path.substr(0, path.rfind(u'\\')));
     files_.push_back(W(path));
-    const File file(_wfopen(files_.back().c_str(), L"wb"), fclose);
-    ASSERT_TRUE(file && fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size());
-    if (readOnly) _wchmod(files_.back().c_str(), 0400);
+    fs::create_directories(files_.back().parent_path());
+    std::ofstream(files_.back(), std::ios::binary) << bytes;
+    if (readOnly) fs::permissions(files_.back(), fs::perms::owner_write, fs::perm_options::remove);
   }
   std::optional<std::string> GetFile(const std::u16string& path) override {
     files_.push_back(W(path));  // the exe's log and file go at the next reset
-    const File file(_wfopen(files_.back().c_str(), L"rb"), fclose);
+    std::ifstream file(files_.back(), std::ios::binary);
     if (!file) return std::nullopt;
-    std::string bytes;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof(buffer), file.get())) > 0;) {
-      bytes.append(buffer, n);
-    }
-    return bytes;
+    return std::string(std::istreambuf_iterator<char>(file), {});
   }
   bool PlantLink(const std::u16string& link, const std::u16string& target, bool symbolic) override {
     files_.push_back(W(link));
@@ -147,7 +133,7 @@ class Win32World final : public World {
 
  private:
   TrackedPlatform platform_;
-  std::vector<std::wstring> files_;
+  std::vector<fs::path> files_;
 };
 
 Win32World* g_world;
