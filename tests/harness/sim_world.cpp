@@ -39,9 +39,8 @@ class SimWorld final : public World {
   }
   std::vector<RegCall> RegistryCalls() const override {
     std::vector<RegCall> calls;
-    for (const SimPlatform::Call& c : sim_->calls()) {
-      if (c.function.rfind("Reg", 0) == 0) calls.push_back({c.function, c.key, c.text, c.number});
-    }
+    for (const SimPlatform::Call& c : sim_->calls())
+      calls.push_back({c.function, c.key, c.text, c.number});
     return calls;
   }
   void ClearCalls() override { sim_->ClearCalls(); }

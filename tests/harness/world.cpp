@@ -60,9 +60,9 @@ std::string ShowValue(HKEY root, const std::u16string& path, const std::u16strin
   return ShowValue(value);
 }
 
-bool KeyExists(HKEY root, const std::u16string& path, REGSAM view) {
+bool KeyExists(HKEY root, const std::u16string& path) {
   ScopedRegKey key;
-  return CurrentPlatform().RegOpenKeyExW(root, path.c_str(), 0, kKeyRead | view, key.Receive()) ==
+  return CurrentPlatform().RegOpenKeyExW(root, path.c_str(), 0, kKeyRead, key.Receive()) ==
          kErrorSuccess;
 }
 

@@ -4,7 +4,6 @@
 #ifndef TAVIX_TESTS_HARNESS_WORLD_H_
 #define TAVIX_TESTS_HARNESS_WORLD_H_
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,10 +14,10 @@ namespace tavix {
 
 class World {
  public:
-  struct RegCall {  // of RegOpenKeyExW, RegCreateKeyExW or RegCloseKey
+  struct RegCall {  // of the registry API; `text` is the subkey or value name
     std::string function;
     std::uintptr_t key;
-    std::u16string text;  // the subkey
+    std::u16string text;
     REGSAM sam;
   };
   virtual ~World() = default;
@@ -35,13 +34,12 @@ class World {
                          bool symbolic) = 0;
   // Runs the clean-up with that temporary folder; the full 32-bit exit code.
   virtual std::uint32_t Run(const std::u16string& tempFolder, const std::u16string& arguments) = 0;
-  // The calls made through platform() since Reset or ClearCalls, and the key
-  // handles left open (a run of the real exe is another process).
+  // The calls made through platform() since Reset or ClearCalls (at least
+  // the opens, creates and closes), and the key handles left open.
   virtual std::vector<RegCall> RegistryCalls() const = 0;
   virtual void ClearCalls() = 0;
   virtual std::size_t OpenHandles() const = 0;
 };
-
 World& TheWorld();                     // this program's; its platform is the current one
 bool ClosedARoot(const World& world);  // a predefined root reached RegCloseKey
 
@@ -58,7 +56,7 @@ void PutString(HKEY root, REGSAM view, const std::u16string& path, const std::u1
 // A value as "type N: text", NULs included, or "(none)".
 std::string ShowValue(const std::optional<RegValue>& value);
 std::string ShowValue(HKEY root, const std::u16string& path, const std::u16string& name);
-bool KeyExists(HKEY root, const std::u16string& path, REGSAM view = 0);
+bool KeyExists(HKEY root, const std::u16string& path);
 std::string MaskTimeStamps(const std::string& log);  // each line's HH:MM:SS as ##:##:##
 std::string U8(const std::u16string& text);
 
@@ -77,8 +75,8 @@ struct Case {
   const char16_t* before;  // "Transforms", '*' for the cached file's path; null: none
   // The log in words: START, GATE, UPDATED, X86, X64, NOTOURS, REPLACED,
   // FAILED, NOUPD, REMOVED, NOTREMOVED; a word ending in '=' shows an empty
-  // value. The exit code is -1 after NOTOURS, 0 otherwise; the cached file
-  // is gone after REMOVED, still there otherwise.
+  // value. The exit code is -1 after NOTOURS, else 0; the cached file is gone
+  // after REMOVED, else still there.
   const char* log;
   // The new "Transforms" text, stored as REG_SZ where the log says REPLACED;
   // elsewhere the value stays as it was.

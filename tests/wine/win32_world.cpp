@@ -26,32 +26,28 @@ class TrackedPlatform final : public Win32Platform {
  public:
   LONG RegOpenKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM sam,
                      HKEY* result) override {
-    return Opened("RegOpenKeyExW", key, subKey, sam, result,
-                  Win32Platform::RegOpenKeyExW(key, subKey, options, sam, result));
+    const LONG answer = Win32Platform::RegOpenKeyExW(key, subKey, options, sam, result);
+    return Record("RegOpenKeyExW", key, subKey, sam, answer, answer == 0 ? *result : nullptr);
   }
   LONG RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD reserved, char16_t* keyClass,
                        DWORD options, REGSAM sam, const void* security, HKEY* result,
                        DWORD* disposition) override {
-    return Opened("RegCreateKeyExW", key, subKey, sam, result,
-                  Win32Platform::RegCreateKeyExW(key, subKey, reserved, keyClass, options, sam,
-                                                 security, result, disposition));
+    const LONG answer = Win32Platform::RegCreateKeyExW(key, subKey, reserved, keyClass, options,
+                                                       sam, security, result, disposition);
+    return Record("RegCreateKeyExW", key, subKey, sam, answer, answer == 0 ? *result : nullptr);
   }
   LONG RegCloseKey(HKEY key) override {
-    calls.push_back({"RegCloseKey", reinterpret_cast<std::uintptr_t>(key), u"<null>", 0});
     open -= 1;
-    return Win32Platform::RegCloseKey(key);
+    return Record("RegCloseKey", key, nullptr, 0, Win32Platform::RegCloseKey(key), nullptr);
+  }
+  LONG Record(const char* function, HKEY key, const char16_t* text, REGSAM sam, LONG answer,
+              HKEY opened) {
+    calls.push_back({function, reinterpret_cast<std::uintptr_t>(key), text ? text : u"", sam});
+    open += opened != nullptr && !IsPredefinedKey(opened);
+    return answer;
   }
   std::vector<World::RegCall> calls;
   std::ptrdiff_t open = 0;
-
- private:
-  LONG Opened(const char* function, HKEY key, const char16_t* subKey, REGSAM sam, HKEY* result,
-              LONG answer) {
-    calls.push_back(
-        {function, reinterpret_cast<std::uintptr_t>(key), subKey ? subKey : u"<null>", sam});
-    if (answer == kErrorSuccess && !IsPredefinedKey(*result)) open += 1;
-    return answer;
-  }
 };
 
 class Win32World final : public World {
