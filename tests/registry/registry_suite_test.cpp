@@ -43,13 +43,20 @@ class RegistrySuite : public ::testing::Test {
 
 // Tests the registry's own answers, which the simulation copies: names
 // without letter case, doubled and trailing separators skipped, a leading one
-// a bad path (but below HKEY_CLASSES_ROOT), blanks part of a name.
+// a bad path (but below HKEY_CLASSES_ROOT), blanks part of a name; a buffer
+// too small.
 TEST_F(RegistrySuite, Answers) {
   PutString(HkeyClassesRoot(), 0, cr_, u"v", u"x");
   PutString(HkeyLocalMachine(), 0, lm_ + u"\\Keyz", u"v", u"zz");
   EXPECT_EQ(Read(lm_ + u"\\KEYZ") + Read(lm_ + u"\\\\Keyz\\"), u"zzzz");
   EXPECT_EQ(Read(u"\\" + lm_ + u"\\Keyz") + Read(lm_ + u"\\Keyz "), u"");
   EXPECT_EQ(ReadRegistryString((u"\\" + cr_).c_str(), HkeyClassesRoot(), u"v"), u"x");
+  ScopedRegKey key(OpenRegistryPath((lm_ + u"\\Keyz").c_str(), HkeyLocalMachine()));
+  DWORD size = 4;
+  BYTE small[4] = {9};  // too small: left as it was, and told the size needed
+  EXPECT_EQ(CurrentPlatform().RegQueryValueExW(key.get(), u"V", nullptr, nullptr, small, &size),
+            kErrorMoreData);
+  EXPECT_EQ(size * 10 + small[0], 69u);
 }
 
 // Tests how data of every shape, and paths of every spelling, read as text.
