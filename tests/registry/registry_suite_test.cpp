@@ -41,11 +41,12 @@ class RegistrySuite : public ::testing::Test {
   std::u16string lm_, cr_;  // this test's keys below HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT
 };
 
-// Tests the registry's own answers, which the simulation copies: names
-// without letter case, doubled and trailing separators skipped, a leading one
-// a bad path (but below HKEY_CLASSES_ROOT), blanks part of a name; a buffer
-// too small.
-TEST_F(RegistrySuite, Answers) {
+// Tests how data of every shape, and paths of every spelling, read as text,
+// and the registry's own answers, which the simulation copies: names without
+// letter case, doubled and trailing separators skipped, a leading one a bad
+// path (but below HKEY_CLASSES_ROOT), blanks part of a name; a buffer too
+// small.
+TEST_F(RegistrySuite, ReadAsText) {
   PutString(HkeyClassesRoot(), 0, cr_, u"v", u"x");
   PutString(HkeyLocalMachine(), 0, lm_ + u"\\Keyz", u"v", u"zz");
   EXPECT_EQ(Read(lm_ + u"\\KEYZ") + Read(lm_ + u"\\\\Keyz\\"), u"zzzz");
@@ -57,10 +58,6 @@ TEST_F(RegistrySuite, Answers) {
   EXPECT_EQ(CurrentPlatform().RegQueryValueExW(key.get(), u"V", nullptr, nullptr, small, &size),
             kErrorMoreData);
   EXPECT_EQ(size * 10 + small[0], 69u);
-}
-
-// Tests how data of every shape, and paths of every spelling, read as text.
-TEST_F(RegistrySuite, ReadAsText) {
   const struct {
     const char16_t* name;
     DWORD type;

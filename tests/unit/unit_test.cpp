@@ -79,17 +79,12 @@ class StepsTest : public ::testing::Test {
   std::string Log() { return sim().FileBytes(u"C:\\logs\\VelmoranTavix_TransformsCleanUp.log"); }
 };
 
-// Tests that one log serves the whole process: a later folder moves nothing.
-TEST_F(StepsTest, OneLog) {
-  RunLog* log = GetRunLog();
-  EXPECT_EQ(GetRunLog(u"C:\\logs\\"), log);
-}
-
 // Tests that the log is written only into a plain file of its own at the
 // very path asked for, never through a symbolic link, into a device or below
 // a redirected folder (what is there keeps its bytes), and that the spellings
 // Windows allows for that path raise no false alarm; and the bytes of a CR
-// and of an empty message. (Hard links: in the scenario table.)
+// and of an empty message; one log for the process. (Hard links: in the
+// scenario table.)
 TEST_F(StepsTest, LogOnlyInAPlainFileOfItsOwn) {
   const std::u16string log = u"\\VelmoranTavix_TransformsCleanUp.log", logs = u"C:\\logs" + log;
   const std::string lines = "09:05:07  a\r\r\nb\xC3\xA9\r\n\r\n";
@@ -117,6 +112,7 @@ TEST_F(StepsTest, LogOnlyInAPlainFileOfItsOwn) {
     EXPECT_EQ(sim().FileBytes(c.inspect), c.bytes) << U8(c.folder);
     EXPECT_EQ(sim().CountCalls("WriteFile"), c.bytes == lines ? 2u : 0u) << U8(c.folder);
   }
+  EXPECT_EQ(GetRunLog(u"C:\\moved\\")->filePath(), log.substr(1));  // the last one's
 }
 
 // Tests the paths each answer of the folder queries gives: the log's (with
