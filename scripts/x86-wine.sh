@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
-# Runs 32-bit Windows programs under a 32-bit Wine. The kernel of these machines refuses i386
-# ELF programs, so a Debian i386 root runs under qemu-i386 through one binfmt_misc entry.
+# Runs 32-bit Windows programs under Wine in a 32-bit prefix and, as most customers do, in a
+# 64-bit (WoW64) one. The kernel of these machines refuses i386 ELF programs, so a Debian i386
+# root runs under qemu-i386 through one binfmt_misc entry; its amd64 Wine runs natively.
 #   x86-wine.sh setup                prepare once (as root); later calls reuse what is done
-#   x86-wine.sh run PROGRAM [ARGS]   run PROGRAM, a host path inside this repository or one of
-#                                    Wine's own programs (reg, cmd)
-#   x86-wine.sh stop                 wait for the prefix's wineserver to end
-#   x86-wine.sh prefix               print where the prefix lies on the host
+#   x86-wine.sh run PROGRAM [ARGS]   run PROGRAM in the 32-bit prefix: a host path inside this
+#                                    repository or one of Wine's own programs (reg, cmd)
+#   x86-wine.sh run64 PROGRAM [ARGS] the same in the 64-bit prefix
+#   x86-wine.sh stop                 wait for both prefixes' wineservers to end
+#   x86-wine.sh prefix | prefix64    print where that prefix lies on the host
 #   x86-wine.sh undo [--purge]       drop the binfmt entry and the mounts; --purge: the files too
-# Files: in ${TAVIX_X86_ROOT:-/var/lib/tavix-x86}. TAVIX_SKIP_X86=1: setup and run exit 77.
+# Files: in ${TAVIX_X86_ROOT:-/var/lib/tavix-x86}. TAVIX_SKIP_X86=1: setup, run*, prefix* exit 77.
 set -euo pipefail
 base=$(realpath -m "${TAVIX_X86_ROOT:-/var/lib/tavix-x86}")
 root=$base/root
 qemu=$base/qemu-i386
 log=$base/setup.log
-prefix=/opt/wineprefix # inside the root
+prefix=/opt/wineprefix prefix64=/opt/wineprefix64 # inside the root
 repo=$(cd "$(dirname "$0")/.." && pwd -P)
 binfmt=/proc/sys/fs/binfmt_misc
 entry=$binfmt/tavix-i386
@@ -39,12 +41,15 @@ once() {
   if [ ! -e "$marker" ]; then timed "$@"; touch "$marker"; fi
 }
 
-# A clean environment keeps the host's Wine settings out. nsenter is a chroot that also keeps
-# a working directory, without one more emulated process per run.
+# $1 picks the prefix: "" the 32-bit one, 64 the 64-bit one, as in the names of the markers.
+# A clean environment keeps the host's Wine settings out. nsenter is a chroot that also keeps a
+# working directory, without one more emulated process per run.
 in_wine() {
-  local dir=$1 && shift
-  env -i HOME=/root USER=root LANG=C.UTF-8 PATH=/usr/bin:/bin WINEPREFIX="$prefix" WINEARCH=win32 \
-    WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" nsenter --root="$root" --wd="$root$dir" "$@"
+  local v=$1 dir=$2 && shift 2
+  local p=prefix$v
+  env -i HOME=/root USER=root LANG=C.UTF-8 PATH=/usr/bin:/bin WINEPREFIX="${!p}" \
+    WINEARCH="win${v:-32}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+    nsenter --root="$root" --wd="$root$dir" "$@"
 }
 
 # Newest first; a mount that will not go ends the script before anything is deleted.
@@ -104,15 +109,27 @@ bootstrap() {
 install_wine() {
   chroot "$root" /usr/bin/env DEBIAN_FRONTEND=noninteractive sh -ec 'dpkg --configure -a
     apt-get update; apt-get install -y --no-install-recommends wine wine32; apt-get clean'
-  # Debian's wrapper starts wineserver with -p0: it then quits as soon as a program ends, and
-  # the next run pays Wine's whole start-up again (seconds under qemu). Wine's default is 3 s.
-  sed -i 's/ -p0 / /' "$root/usr/lib/wine/wineserver"
+}
+
+# Debian's wrapper starts wineserver with -p0: it then quits as soon as a program ends, and
+# the next run pays Wine's whole start-up again. Wine's default is 3 s. dpkg's copy of the
+# wrapper, shared by the i386 and amd64 packages, is diverted aside, so updates leave ours be.
+# Setups before the amd64 Wine edited dpkg's copy in place, which dpkg refuses to share: it goes.
+install_wine64() {
+  local ws=/usr/lib/wine/wineserver
+  grep -qs ' -p0 ' "$root$ws" || rm -f "$root$ws"
+  chroot "$root" /usr/bin/env DEBIAN_FRONTEND=noninteractive sh -ec "dpkg --configure -a
+    dpkg-divert --local --rename --divert $ws.debian --add $ws
+    dpkg --add-architecture amd64; apt-get update
+    apt-get install -y --no-install-recommends wine64; apt-get clean"
+  sed 's/ -p0 / /' "$root$ws.debian" >"$root$ws" && chmod 755 "$root$ws"
 }
 
 boot_prefix() {
-  rm -rf "${root:?}$prefix"
-  in_wine / wine wineboot -i
-  in_wine / wineserver -w
+  local p=prefix$1
+  rm -rf "${root:?}${!p}"
+  in_wine "$1" / "/usr/lib/wine/wine$1" wineboot -i
+  in_wine "$1" / wineserver -w
 }
 
 setup() {
@@ -127,14 +144,17 @@ setup() {
   once bootstrapped "debootstrap i386 bookworm" bootstrap
   mount_root
   once wine-installed "installing wine in the root" install_wine
-  once prefix-booted "wineboot -i in $prefix" boot_prefix
+  once prefix-booted "wineboot -i in $prefix" boot_prefix ""
+  once wine64-installed "installing the amd64 wine in the root" install_wine64
+  once prefix64-booted "wineboot -i in $prefix64" boot_prefix 64
 }
 
 run() {
-  [ -e "$base/.prefix-booted" ] || die "not set up yet: $0 setup"
+  local v=$1 && shift
+  [ -e "$base/.prefix$v-booted" ] || die "not set up yet: $0 setup"
   register # both are gone after a reboot
   mount_root
-  local program=${1:?usage: $0 run PROGRAM [ARGS...]} dir=$PWD
+  local program=${1:?usage: $0 run$v PROGRAM [ARGS...]} dir=$PWD
   shift
   # A host file (Wine's own programs, such as reg or cmd, go by name).
   if [ -e "$program" ]; then
@@ -142,28 +162,38 @@ run() {
     case $program in "$repo"/*) ;; *) die "$program: only $repo is seen inside the root" ;; esac
   fi
   case $dir/ in "$repo"/*) ;; *) dir=$repo ;; esac
-  in_wine "$dir" wine "$program" "$@"
+  in_wine "$v" "$dir" "/usr/lib/wine/wine$v" "$program" "$@"
+}
+
+# Waits for the wineservers of both prefixes to end; -k kills them first (they linger 3 s).
+stop() {
+  local v p
+  for v in "" 64; do
+    p=prefix$v
+    if [ -e "$entry" ] && [ -d "$root${!p}" ]; then
+      if [ "${1:-}" = -k ]; then in_wine "$v" / wineserver -k || true; fi
+      in_wine "$v" / wineserver -w
+    fi
+  done
 }
 
 undo() {
-  if [ -e "$entry" ]; then
-    # The mounts cannot go while Wine still runs; a killed wineserver lingers for its 3 s.
-    if [ -d "$root$prefix" ]; then in_wine / sh -c 'wineserver -k; wineserver -w'; fi
-    echo -1 >"$entry"
-  fi
+  stop -k # the mounts cannot go while Wine still runs
+  # The entry is shared by name: one that another root registered is left to that root.
+  if [ -e "$entry" ] && grep -qx "interpreter $qemu" "$entry"; then echo -1 >"$entry"; fi
   unmount_all # binfmt_misc itself stays: other entries may live there
   if [ "${1:-}" = --purge ]; then rm -rf --one-file-system "$base"; fi
 }
 
 command=${1:-}
 [ $# -eq 0 ] || shift
-case $command in setup | run | prefix) [ "${TAVIX_SKIP_X86:-}" != 1 ] || exit 77 ;; esac
+case $command in setup | run* | prefix*) [ "${TAVIX_SKIP_X86:-}" != 1 ] || exit 77 ;; esac
 [ "$(id -u)" = 0 ] || die "must run as root"
 case $command in
   setup) setup ;;
-  run) run "$@" ;;
-  prefix) echo "$root$prefix" ;;
-  stop) if [ -e "$entry" ] && [ -e "$base/.prefix-booted" ]; then in_wine / wineserver -w; fi ;;
+  run | run64) run "${command#run}" "$@" ;;
+  prefix | prefix64) echo "$root${!command}" ;;
+  stop) stop ;;
   undo) undo "$@" ;;
-  *) die "usage: $0 setup | run PROGRAM [ARGS...] | stop | undo [--purge]" ;;
+  *) die "usage: $0 setup | run[64] PROGRAM [ARGS...] | stop | prefix[64] | undo [--purge]" ;;
 esac

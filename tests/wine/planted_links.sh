@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Hard and symbolic links made from Linux at the log's name under Wine: the
 # typical run ends as usual and the file behind the link keeps every byte.
-#   planted_links.sh WINE_PREFIX|x86 WINE_TESTS_EXE --exe=EXE   (x86: scripts/x86-wine.sh)
+#   planted_links.sh WINE_PREFIX|x86|wow64 WINE_TESTS_EXE --exe=EXE
+# (x86, wow64: the 32-bit and the 64-bit prefix of scripts/x86-wine.sh)
 set -euo pipefail
 scripts=$(dirname "$0")/../../scripts
 run=("$scripts/wine64.sh" "$1") prefix=$1
 [ "$1" != x86 ] || run=("$scripts/x86-wine.sh" run) prefix=$("$scripts/x86-wine.sh" prefix)
+[ "$1" != wow64 ] || run=("$scripts/x86-wine.sh" run64) prefix=$("$scripts/x86-wine.sh" prefix64)
 tavix=$prefix/drive_c/tavix
 shift
 trap 'rm -rf "$tavix/temp" "$tavix/kept.txt"' EXIT  # for the tests that share the prefix
