@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Usage: run_fuzzers.sh BUILD_DIR SECONDS
-# Fuzzes for SECONDS seconds, starting from the kept inputs (seeds and
-# regressions, copied to BUILD_DIR/fuzz-work so that the source tree is never
-# written). An input that fails is left in fuzz-work/artifacts, to be kept in
-# tests/fuzz/regressions/replace_all_fuzz.
+# Usage: run_fuzzers.sh BUILD_DIR SECONDS: fuzzes from the kept inputs (seeds,
+# regressions) in BUILD_DIR/fuzz-work; a failing input is left in its artifacts/,
+# to be kept in tests/fuzz/regressions/replace_all_fuzz.
 set -euo pipefail
 build=$(cd "$1" && pwd) here=$(cd "$(dirname "$0")" && pwd)
 work=$build/fuzz-work

@@ -1,5 +1,4 @@
-// The host's world: a fresh simulated Windows at every reset, the clean-up
-// run in this process.
+// The host's world: a fresh simulated Windows at every reset; runs in-process.
 #include <memory>
 
 #include "app/driver.h"

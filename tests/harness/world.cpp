@@ -1,5 +1,6 @@
 #include "world.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <regex>
@@ -10,11 +11,10 @@
 namespace tavix {
 
 bool ClosedARoot(const World& world) {
-  for (const World::RegCall& call : world.RegistryCalls()) {
-    const std::uintptr_t first = PredefinedKeyValue(0x80000000u);
-    if (call.function == "RegCloseKey" && call.key - first < 3) return true;
-  }
-  return false;
+  const std::vector<World::RegCall> calls = world.RegistryCalls();
+  return std::any_of(calls.begin(), calls.end(), [](const World::RegCall& call) {
+    return call.function == "RegCloseKey" && call.key - PredefinedKeyValue(0x80000000u) < 3;
+  });
 }
 
 std::vector<BYTE> Utf16Bytes(const std::u16string& text) {

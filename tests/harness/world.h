@@ -28,8 +28,7 @@ class World {
   virtual void PutFile(const std::u16string& path, const std::string& bytes,
                        bool readOnly = false) = 0;
   virtual std::optional<std::string> GetFile(const std::u16string& path) = 0;
-  // Makes `link` a link to `target`; true also for a link planted before
-  // this program started, false when this world cannot make it.
+  // True also for a link planted before the program started; false if it cannot.
   virtual bool PlantLink(const std::u16string& link, const std::u16string& target,
                          bool symbolic) = 0;
   // Runs the clean-up with that temporary folder; the full 32-bit exit code.
