@@ -150,18 +150,15 @@ TEST_F(StepsTest, FolderAnswers) {
 // Tests the steps' refusals of what the run never passes them.
 TEST_F(StepsTest, Refusals) {
   GetRunLog(u"C:\\logs\\");
-  const std::u16string code = u"{6d2e47b1-0000-1033-0002-5a9c20f3e184}";
-  EXPECT_FALSE(RewriteTransformsValue(u"", u"P"));
-  EXPECT_FALSE(RewriteTransformsValue(code, u""));
-  EXPECT_FALSE(RewriteTransformsValue(code, u"P"));
-  EXPECT_FALSE(RemoveTransformFile(u""));
+  EXPECT_FALSE(RewriteTransformsValue(u"", u"P") ||
+               RewriteTransformsValue(u"{6d2e47b1-0000-1033-0002-5a9c20f3e184}", u"") ||
+               RewriteTransformsValue(u"{6d2e47b1-0000-1033-0002-5a9c20f3e184}", u"P") ||
+               RemoveTransformFile(u""));
   EXPECT_EQ(Log(),
             "09:05:07  ----- -->No updated on Transforms Register value --> Product Code and "
             "Transforms file : \r\n\r\n09:05:07  --------------------------------- --> Product "
-            "Code : " +
-                U8(code) +
-                ", Transforms file : P \r\n\r\n"
-                "09:05:07  Error --> Failed to remove file : \r\n");
+            "Code : {6d2e47b1-0000-1033-0002-5a9c20f3e184}, Transforms file : P \r\n\r\n09:05:07  "
+            "Error --> Failed to remove file : \r\n");
   EXPECT_EQ(sim().CountCalls("RegOpenKeyExW") + sim().CountCalls("_wremove"), 0u);
 }
 
