@@ -209,13 +209,22 @@ std::u16string SimPlatform::Resolve(const std::u16string& path, bool shortNamesO
   return resolved;
 }
 
+namespace {
+
+template <typename Files>
+auto* FindIn(Files& files, const std::u16string& key) {
+  const auto it = files.find(key);
+  return it == files.end() ? nullptr : &it->second;
+}
+
+}  // namespace
+
 SimPlatform::Entry* SimPlatform::FindEntry(const std::u16string& path) {
-  const auto it = files_.find(Fold(Resolve(path)));
-  return it == files_.end() ? nullptr : &it->second;
+  return FindIn(files_, Fold(Resolve(path)));
 }
 
 const SimPlatform::Entry* SimPlatform::FindEntry(const std::u16string& path) const {
-  return const_cast<SimPlatform*>(this)->FindEntry(path);
+  return FindIn(files_, Fold(Resolve(path)));
 }
 
 void SimPlatform::AddFolder(const std::u16string& path) {
