@@ -19,11 +19,15 @@ prefix=/opt/wineprefix prefix64=/opt/wineprefix64 # inside the root
 repo=$(cd "$(dirname "$0")/.." && pwd -P)
 binfmt=/proc/sys/fs/binfmt_misc
 entry=$binfmt/tavix-i386
-mirror=http://deb.debian.org/debian
 magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
 mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 
 say() { echo "x86-wine: $*" >&2; }
+# The Debian archive this machine's apt uses: the first source of bookworm packages.
+mirror() {
+  apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(TARGET_OF)' |
+    awk '$2 == "bookworm" && $3 == "deb" { print $1; exit }'
+}
 die() { say "$*"; exit 1; }
 
 # The slow steps write to the log: CI shows one line per step, and the log's end on a failure.
@@ -82,7 +86,7 @@ fetch_qemu() {
   local apt=$base/apt
   rm -rf "$apt"
   mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/parts"
-  echo "deb $mirror trixie main" >"$apt/sources.list"
+  echo "deb $(mirror) trixie main" >"$apt/sources.list"
   local opts=(-o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts="$apt/parts"
     -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache"
     -o Acquire::Languages=none -o APT::Sandbox::User=root)
@@ -103,7 +107,7 @@ register() {
 bootstrap() {
   unmount_all
   rm -rf --one-file-system "$root"
-  debootstrap --arch=i386 --variant=minbase bookworm "$root" "$mirror"
+  debootstrap --arch=i386 --variant=minbase bookworm "$root" "$(mirror)"
 }
 
 install_wine() {

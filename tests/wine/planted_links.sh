@@ -16,7 +16,7 @@ for kind in Hard Symbolic; do
   # Relative, so that the link also holds inside the 32-bit Wine's root.
   (cd "$tavix/temp" && ln $([ $kind = Symbolic ] && echo -s) ../kept.txt \
     VelmoranTavix_TransformsCleanUp.log)
-  "${run[@]}" "$@" --gtest_filter="Table/*/LogIsA${kind}Link" |
-    tee /dev/stderr | grep -q '^\[  PASSED  \] 1 test'
-  [ "$(cat "$tavix/kept.txt")" = kept ] && [ ! -L "$tavix/kept.txt" ]
+  # The case reads the file behind the link: it must still say "kept".
+  "${run[@]}" "$@" --planted-link --gtest_filter="Table/*/LogIsA${kind}Link" |
+    tee /dev/stderr | grep -q '^\[  PASSED  \] 1 test\.'
 done

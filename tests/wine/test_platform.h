@@ -4,6 +4,7 @@
 #ifndef TAVIX_TESTS_WINE_TEST_PLATFORM_H_
 #define TAVIX_TESTS_WINE_TEST_PLATFORM_H_
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,6 +12,13 @@
 #include "platform/win32_platform.h"
 
 namespace tavix {
+
+// A call that is to fail answers as its API does on failure, without reaching Windows.
+#define TAVIX_PASS(Type, Name, Failure, Params, Record, Args) \
+  Type Name Params override {                                 \
+    if (Begin Record) return Failure;                         \
+    return Win32Platform::Name Args;                          \
+  }
 
 class TestPlatform : public Win32Platform {
  public:
@@ -20,59 +28,102 @@ class TestPlatform : public Win32Platform {
     std::u16string text;  // registry calls: the subkey or value name
     REGSAM sam;           // opens and creates: the access asked for
   };
-  // Installs itself as the current platform.
-  TestPlatform();
-  ~TestPlatform() override;
+  TestPlatform() { SetCurrentPlatform(this); }
+  ~TestPlatform() override { SetCurrentPlatform(nullptr); }
 
   std::vector<Call> calls;
-  // Asked before each call with its index in `calls`: true makes the call
-  // fail (as its API fails) without reaching Windows.
+  // Asked before each call with its index in `calls`: true fails the call.
   std::function<bool(std::size_t index)> fails;
   std::ptrdiff_t openKeys = 0;  // key handles opened and not closed since
   bool closedARoot = false;     // a predefined root reached RegCloseKey
-  std::size_t Count(const std::string& function) const;
+  std::size_t Count(const std::string& function) const {
+    return std::count_if(calls.begin(), calls.end(),
+                         [&](const Call& c) { return c.function == function; });
+  }
 
-  LONG RegOpenKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM samDesired,
-                     HKEY* result) override;
-  LONG RegQueryValueExW(HKEY key, const char16_t* valueName, DWORD* reserved, DWORD* type,
-                        BYTE* data, DWORD* cbData) override;
+  LONG RegOpenKeyExW(HKEY key, const char16_t* subKey, DWORD options, REGSAM sam,
+                     HKEY* result) override {
+    if (Begin("RegOpenKeyExW", key, subKey, sam)) return kErrorAccessDenied;
+    return Opened(Win32Platform::RegOpenKeyExW(key, subKey, options, sam, result), result);
+  }
   LONG RegCreateKeyExW(HKEY key, const char16_t* subKey, DWORD reserved, char16_t* keyClass,
-                       DWORD options, REGSAM samDesired, const void* securityAttributes,
-                       HKEY* result, DWORD* disposition) override;
-  LONG RegSetValueExW(HKEY key, const char16_t* valueName, DWORD reserved, DWORD type,
-                      const BYTE* data, DWORD cbData) override;
-  LONG RegDeleteValueW(HKEY key, const char16_t* valueName) override;
-  LONG RegDeleteKeyW(HKEY key, const char16_t* subKey) override;
-  LONG RegCloseKey(HKEY key) override;
-  DWORD GetTempPathW(DWORD bufferLength, char16_t* buffer) override;
-  UINT GetSystemWindowsDirectoryW(char16_t* buffer, UINT size) override;
-  void GetLocalTime(SystemTime* time) override;
-  int _waccess(const char16_t* path, int mode) override;
-  int _wremove(const char16_t* path) override;
-  HANDLE CreateFileW(const char16_t* fileName, DWORD desiredAccess, DWORD shareMode,
-                     const void* securityAttributes, DWORD creationDisposition,
-                     DWORD flagsAndAttributes, HANDLE templateFile) override;
-  DWORD GetFileType(HANDLE file) override;
-  BOOL GetFileInformationByHandle(HANDLE file, FileInformation* information) override;
-  BOOL SetEndOfFile(HANDLE file) override;
-  BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
-                 void* overlapped) override;
-  BOOL CloseHandle(HANDLE object) override;
-  DWORD GetFinalPathNameByHandleW(HANDLE file, char16_t* filePath, DWORD size,
-                                  DWORD flags) override;
-  DWORD GetFullPathNameW(const char16_t* fileName, DWORD bufferLength, char16_t* buffer,
-                         char16_t** filePart) override;
-  DWORD GetLongPathNameW(const char16_t* shortPath, char16_t* longPath,
-                         DWORD bufferLength) override;
-  int CompareStringOrdinal(const char16_t* string1, int count1, const char16_t* string2, int count2,
-                           BOOL ignoreCase) override;
+                       DWORD options, REGSAM sam, const void* security, HKEY* result,
+                       DWORD* disposition) override {
+    if (Begin("RegCreateKeyExW", key, subKey, sam)) return kErrorAccessDenied;
+    return Opened(Win32Platform::RegCreateKeyExW(key, subKey, reserved, keyClass, options, sam,
+                                                 security, result, disposition),
+                  result);
+  }
+  // A close that is to fail still closes, or the handle would outlive the test.
+  LONG RegCloseKey(HKEY key) override {
+    closedARoot |= IsPredefinedKey(key);
+    openKeys -= !IsPredefinedKey(key);
+    const LONG result = Win32Platform::RegCloseKey(key);
+    return Begin("RegCloseKey", key) ? kErrorInvalidHandle : result;
+  }
+  BOOL CloseHandle(HANDLE object) override {
+    const BOOL result = Win32Platform::CloseHandle(object);
+    return Begin("CloseHandle") ? 0 : result;
+  }
+  void GetLocalTime(SystemTime* time) override {
+    Begin("GetLocalTime");
+    Win32Platform::GetLocalTime(time);
+  }
+  TAVIX_PASS(LONG, RegQueryValueExW, kErrorAccessDenied,
+             (HKEY key, const char16_t* name, DWORD* reserved, DWORD* type, BYTE* data,
+              DWORD* cbData),
+             ("RegQueryValueExW", key, name), (key, name, reserved, type, data, cbData))
+  TAVIX_PASS(LONG, RegSetValueExW, kErrorAccessDenied,
+             (HKEY key, const char16_t* name, DWORD reserved, DWORD type, const BYTE* data,
+              DWORD cbData),
+             ("RegSetValueExW", key, name), (key, name, reserved, type, data, cbData))
+  TAVIX_PASS(LONG, RegDeleteValueW, kErrorAccessDenied, (HKEY key, const char16_t* name),
+             ("RegDeleteValueW", key, name), (key, name))
+  TAVIX_PASS(LONG, RegDeleteKeyW, kErrorAccessDenied, (HKEY key, const char16_t* name),
+             ("RegDeleteKeyW", key, name), (key, name))
+  TAVIX_PASS(DWORD, GetTempPathW, 0, (DWORD length, char16_t* buffer), ("GetTempPathW"),
+             (length, buffer))
+  TAVIX_PASS(UINT, GetSystemWindowsDirectoryW, 0, (char16_t* buffer, UINT size),
+             ("GetSystemWindowsDirectoryW"), (buffer, size))
+  TAVIX_PASS(int, _waccess, -1, (const char16_t* path, int mode), ("_waccess"), (path, mode))
+  TAVIX_PASS(int, _wremove, -1, (const char16_t* path), ("_wremove"), (path))
+  TAVIX_PASS(HANDLE, CreateFileW, InvalidHandleValue(),
+             (const char16_t* name, DWORD access, DWORD share, const void* security,
+              DWORD disposition, DWORD flags, HANDLE templateFile),
+             ("CreateFileW"), (name, access, share, security, disposition, flags, templateFile))
+  TAVIX_PASS(DWORD, GetFileType, 0, (HANDLE file), ("GetFileType"), (file))
+  TAVIX_PASS(BOOL, GetFileInformationByHandle, 0, (HANDLE file, FileInformation* information),
+             ("GetFileInformationByHandle"), (file, information))
+  TAVIX_PASS(BOOL, SetEndOfFile, 0, (HANDLE file), ("SetEndOfFile"), (file))
+  TAVIX_PASS(BOOL, WriteFile, 0,
+             (HANDLE file, const void* buffer, DWORD size, DWORD* written, void* overlapped),
+             ("WriteFile"), (file, buffer, size, written, overlapped))
+  TAVIX_PASS(DWORD, GetFinalPathNameByHandleW, 0,
+             (HANDLE file, char16_t* path, DWORD size, DWORD flags), ("GetFinalPathNameByHandleW"),
+             (file, path, size, flags))
+  TAVIX_PASS(DWORD, GetFullPathNameW, 0,
+             (const char16_t* name, DWORD length, char16_t* buffer, char16_t** filePart),
+             ("GetFullPathNameW"), (name, length, buffer, filePart))
+  TAVIX_PASS(DWORD, GetLongPathNameW, 0, (const char16_t* shortPath, char16_t* path, DWORD length),
+             ("GetLongPathNameW"), (shortPath, path, length))
+  TAVIX_PASS(int, CompareStringOrdinal, 0,
+             (const char16_t* one, int count1, const char16_t* two, int count2, BOOL ignoreCase),
+             ("CompareStringOrdinal"), (one, count1, two, count2, ignoreCase))
 
  private:
   // Records the call; true when it is to fail.
   bool Begin(const char* function, HKEY key = nullptr, const char16_t* text = nullptr,
-             REGSAM sam = 0);
-  LONG Opened(LONG result, HKEY* key);
+             REGSAM sam = 0) {
+    calls.push_back({function, reinterpret_cast<std::uintptr_t>(key), text ? text : u"", sam});
+    return fails && fails(calls.size() - 1);
+  }
+  LONG Opened(LONG result, HKEY* key) {
+    openKeys += result == kErrorSuccess && !IsPredefinedKey(*key);
+    return result;
+  }
 };
+
+#undef TAVIX_PASS
 
 }  // namespace tavix
 

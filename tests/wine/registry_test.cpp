@@ -1,34 +1,27 @@
-// The registry layer on the simulated and on the real registry: what whole
-// runs cannot show. Every case passes on both, which also holds the
-// simulation to the real thing.
+// The registry layer on the real registry: what whole runs cannot show.
 #include <gtest/gtest.h>
 
 #include <array>
 
+#include "machine.h"
 #include "registry/registry_read.h"
 #include "registry/registry_write.h"
 #include "registry/scoped_reg_key.h"
-#include "world.h"
 
 namespace tavix {
 namespace {
 
 class RegistrySuite : public ::testing::Test {
  protected:
-  RegistrySuite() {
-    world_.Reset();
-    const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    cr_ = u"TavixTest\\" + std::u16string(test.begin(), test.end());
-    lm_ = u"Software\\" + cr_;
-  }
+  RegistrySuite() { Reset(false); }
   // No key is left open and no predefined root is ever closed.
   void TearDown() override {
-    EXPECT_EQ(world_.OpenHandles(), 0u);
-    EXPECT_FALSE(ClosedARoot(world_));
+    EXPECT_EQ(platform_.openKeys, 0);
+    EXPECT_FALSE(platform_.closedARoot);
   }
   std::vector<REGSAM> OpenMasks() const {
     std::vector<REGSAM> masks;
-    for (const World::RegCall& call : world_.RegistryCalls()) {
+    for (const TestPlatform::Call& call : platform_.calls) {
       if (call.function == "RegOpenKeyExW") masks.push_back(call.sam);
     }
     return masks;
@@ -37,8 +30,9 @@ class RegistrySuite : public ::testing::Test {
     return ReadRegistryString(path.c_str(), HkeyLocalMachine(), name);
   }
 
-  World& world_ = TheWorld();
-  std::u16string lm_, cr_;  // this test's keys below HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT
+  TestPlatform platform_;
+  // Below the product's own keys in HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT.
+  const std::u16string lm_ = kProductKey, cr_ = kInstaller32;
 };
 
 // Tests how data of every shape, and paths of every spelling, read as text,
@@ -81,8 +75,6 @@ TEST_F(RegistrySuite, ReadAsText) {
   EXPECT_EQ(Read(lm_ + u"\\\tt\t"), u"\\\tt\t");
   EXPECT_EQ(Read(lm_ + u"/a/b") + Read(lm_ + u"\\a\\b\\ "), u"");  // no such literal key
 
-  PutString(HkeyCurrentUser(), 0, u"", u"TavixTest", u"at the root");
-  EXPECT_EQ(ReadRegistryString(u"", HkeyCurrentUser(), u"TavixTest"), u"at the root");
   EXPECT_EQ(ScopedRegKey(OpenRegistryPath(u"", HkeyCurrentUser())).get(), HkeyCurrentUser());
 }
 
@@ -93,21 +85,22 @@ TEST_F(RegistrySuite, OpenSequence) {
   EXPECT_EQ(Read(lm_ + u"\\Nowhere"), u"");
   EXPECT_EQ(OpenMasks(), (std::vector<REGSAM>{0x20219, 0x20119, 0x20019}));
 
-  PutString(HkeyCurrentUser(), 0, u"Software\\TavixTest", u"v", u"x");
-  world_.ClearCalls();
-  EXPECT_EQ(ReadRegistryString(u"Software\\TavixTest", HkeyCurrentUser(), u"v"), u"x");
-  EXPECT_EQ(OpenMasks(), (std::vector<REGSAM>{0x20219, 0x20219, 0x2021F, 0x2021F}));
+  PutString(HkeyCurrentUser(), 0, kProductKey, u"v", u"x");
+  platform_.calls.clear();
+  EXPECT_EQ(ReadRegistryString(kProductKey, HkeyCurrentUser(), u"v"), u"x");
+  EXPECT_EQ(OpenMasks(),
+            (std::vector<REGSAM>{0x20219, 0x20219, 0x2021F, 0x2021F, 0x2021F, 0x2021F, 0x2021F}));
 
-  if (!world_.twoViews()) return;
+  if (!TwoViews()) return;
   PutString(HkeyLocalMachine(), kKeyWow64_32Key, lm_ + u"\\Both", u"v", u"32-bit");
   PutString(HkeyLocalMachine(), kKeyWow64_64Key, lm_ + u"\\Both", u"v", u"64-bit");
   PutString(HkeyLocalMachine(), kKeyWow64_64Key, lm_ + u"\\Only64", u"v", u"64-bit");
   EXPECT_EQ(Read(lm_ + u"\\Both"), u"32-bit");
-  world_.ClearCalls();
+  platform_.calls.clear();
   EXPECT_EQ(Read(lm_ + u"\\Only64"), u"64-bit");
   // Two probes, the root, then one open per key name, all in the 64-bit view.
-  EXPECT_EQ(OpenMasks(),
-            std::vector<REGSAM>({0x20219, 0x20119, 0x20119, 0x20119, 0x20119, 0x20119, 0x20119}));
+  EXPECT_EQ(OpenMasks(), std::vector<REGSAM>({0x20219, 0x20119, 0x20119, 0x20119, 0x20119, 0x20119,
+                                              0x20119, 0x20119, 0x20119}));
 }
 
 // Tests the three modes of a write: a string (creating keys, replacing
@@ -121,15 +114,15 @@ TEST_F(RegistrySuite, WriteAndDelete) {
                                                   {cr_, u"Empty", u""},
                                                   {cr_ + u"\\ padded \\x/y", u"v", u"as given"}}) {
     EXPECT_TRUE(WriteRegistryString(path.c_str(), name.c_str(), text.c_str()));
-    EXPECT_EQ(ShowValue(HkeyClassesRoot(), path, name),
+    EXPECT_EQ(ShowValue(HkeyClassesRoot(), 0, path, name),
               ShowValue(RegValue{kRegSz, Utf16Bytes(text + u'\0')}));
   }
-  for (const World::RegCall& call : world_.RegistryCalls()) {
+  for (const TestPlatform::Call& call : platform_.calls) {
     EXPECT_TRUE(call.function != "RegCreateKeyExW" || call.sam == 0x20006u);
   }
 
   EXPECT_TRUE(WriteRegistryString(cr_.c_str(), u"Other", nullptr));
-  EXPECT_EQ(ShowValue(HkeyClassesRoot(), cr_, u"Other"), "(none)");
+  EXPECT_EQ(ShowValue(HkeyClassesRoot(), 0, cr_, u"Other"), "(none)");
   EXPECT_FALSE(WriteRegistryString((cr_ + u"\\made\\here").c_str(), u"Missing", nullptr));
   EXPECT_TRUE(KeyExists(HkeyClassesRoot(), cr_ + u"\\made\\here"));
 
@@ -139,12 +132,12 @@ TEST_F(RegistrySuite, WriteAndDelete) {
   EXPECT_FALSE(KeyExists(HkeyClassesRoot(), cr_ + u"\\made\\here"));
   EXPECT_FALSE(WriteRegistryString(cr_.c_str(), nullptr, nullptr));
   EXPECT_TRUE(KeyExists(HkeyClassesRoot(), cr_ + u"\\new\\deeper"));
-  world_.ClearCalls();
+  platform_.calls.clear();
   for (const char16_t* path : {u"X", u"\\ \\ \\", u"Installer/Products"}) {
     EXPECT_FALSE(WriteRegistryString(path, nullptr, nullptr)) << U8(path);
   }
   EXPECT_FALSE(WriteRegistryString(nullptr, u"v", u"t"));
-  EXPECT_TRUE(world_.RegistryCalls().empty());
+  EXPECT_TRUE(platform_.calls.empty());
 }
 
 }  // namespace

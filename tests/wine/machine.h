@@ -1,46 +1,29 @@
-// The machine the shared suites run on: the simulated Windows on the host,
-// the real one under Wine. Registry work goes through the seam's Platform,
-// so the same calls seed and inspect both; files and runs are the world's.
-#ifndef TAVIX_TESTS_HARNESS_WORLD_H_
-#define TAVIX_TESTS_HARNESS_WORLD_H_
+// The machine the Windows tests run on: the registry and files of this
+// Windows (or Wine prefix), the exe under test started as a child process,
+// or the clean-up run in this process over a TestPlatform.
+#ifndef TAVIX_TESTS_WINE_MACHINE_H_
+#define TAVIX_TESTS_WINE_MACHINE_H_
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "test_platform.h"
 
 namespace tavix {
 
-class World {
- public:
-  struct RegCall {  // of the registry API; `text` is the subkey or value name
-    std::string function;
-    std::uintptr_t key;
-    std::u16string text;
-    REGSAM sam;
-  };
-  virtual ~World() = default;
-  virtual Platform& platform() = 0;
-  virtual bool twoViews() const = 0;  // false on 32-bit Windows
-  virtual void Reset() = 0;           // removes the keys, values and files tests make
-  virtual void MakeFolder(const std::u16string& path) = 0;
-  virtual void PutFile(const std::u16string& path, const std::string& bytes,
-                       bool readOnly = false) = 0;
-  virtual std::optional<std::string> GetFile(const std::u16string& path) = 0;
-  // True also for a link planted before the program started; false if it cannot.
-  virtual bool PlantLink(const std::u16string& link, const std::u16string& target,
-                         bool symbolic) = 0;
-  // Runs the clean-up with that temporary folder; the full 32-bit exit code.
-  virtual std::uint32_t Run(const std::u16string& tempFolder, const std::u16string& arguments) = 0;
-  // The calls made through platform() since Reset or ClearCalls (at least
-  // the opens, creates and closes), and the key handles left open.
-  virtual std::vector<RegCall> RegistryCalls() const = 0;
-  virtual void ClearCalls() = 0;
-  virtual std::size_t OpenHandles() const = 0;
-};
-World& TheWorld();                     // this program's; its platform is the current one
-bool ClosedARoot(const World& world);  // a predefined root reached RegCloseKey
+// The only keys the tests write: the product's own key (below
+// HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER) and its two Installer keys.
+extern const char16_t kProductKey[], kInstaller32[], kInstaller64[];
+extern std::u16string g_exe;  // the exe under test, from --exe=
+extern bool g_plantedLink;    // --planted-link: a link stands at the log's name
+bool TwoViews();              // false for a 32-bit process on 32-bit Windows
+// Deletes the product's keys in both views and, with `files`, the tests'
+// files and folders.
+void Reset(bool files = true);
+
+void PutFile(const std::u16string& path, const std::string& bytes, bool readOnly = false);
+std::optional<std::string> GetFile(const std::u16string& path);
 
 struct RegValue {
   DWORD type;
@@ -54,10 +37,16 @@ void PutString(HKEY root, REGSAM view, const std::u16string& path, const std::u1
                const std::u16string& text, DWORD type = kRegSz);
 // A value as "type N: text", NULs included, or "(none)".
 std::string ShowValue(const std::optional<RegValue>& value);
-std::string ShowValue(HKEY root, const std::u16string& path, const std::u16string& name);
+std::string ShowValue(HKEY root, REGSAM view, const std::u16string& path,
+                      const std::u16string& name);
 bool KeyExists(HKEY root, const std::u16string& path);
 std::string MaskTimeStamps(const std::string& log);  // each line's HH:MM:SS as ##:##:##
 std::string U8(const std::u16string& text);
+
+// Runs the clean-up with that temporary folder: the exe as a child process,
+// or in this process over `inProcess`. The full 32-bit exit code.
+std::uint32_t RunOnce(const std::u16string& tempFolder, const std::u16string& arguments = u"",
+                      TestPlatform* inProcess = nullptr);
 
 // Whole runs as a table of cases: the machine before the run, and the exit
 // code, log, "Transforms" value and cached file after it.
@@ -88,13 +77,13 @@ struct Expected {
   std::optional<RegValue> transforms;
   bool fileAfter;
 };
+extern const char16_t kTemp[], kLogName[];  // where the cases' log goes
 const Case& FindCase(const std::string& name);
-bool Seed(const Case& c);  // false when this world cannot hold the case
+bool Seed(const Case& c);  // false when this machine cannot hold the case
 // What the case must leave; REMOVED and NOTREMOVED name `removedPath` if given.
 Expected Expect(const Case& c, const std::u16string& removedPath = {});
-std::uint32_t RunCase(const Case& c);
 void Check(const Case& c, std::uint32_t exitCode, const Expected& e);
 
 }  // namespace tavix
 
-#endif  // TAVIX_TESTS_HARNESS_WORLD_H_
+#endif  // TAVIX_TESTS_WINE_MACHINE_H_
