@@ -46,12 +46,14 @@ std::string ShowValue(const std::optional<RegValue>& value) {
   return "type " + std::to_string(value->type) + ": " + U8(text);
 }
 
-std::string ShowValue(HKEY root, const std::u16string& path, const std::u16string& name) {
+std::string ShowValue(HKEY root, const std::u16string& path, const std::u16string& name,
+                      REGSAM view) {
   Platform& platform = CurrentPlatform();
   ScopedRegKey key;
   RegValue value{0, std::vector<BYTE>(4096)};
   DWORD size = 4096;
-  if (platform.RegOpenKeyExW(root, path.c_str(), 0, kKeyRead, key.Receive()) != kErrorSuccess ||
+  if (platform.RegOpenKeyExW(root, path.c_str(), 0, kKeyRead | view, key.Receive()) !=
+          kErrorSuccess ||
       platform.RegQueryValueExW(key.get(), name.c_str(), nullptr, &value.type, value.data.data(),
                                 &size) != kErrorSuccess) {
     return ShowValue(std::nullopt);

@@ -54,7 +54,8 @@ void PutString(HKEY root, REGSAM view, const std::u16string& path, const std::u1
                const std::u16string& text, DWORD type = kRegSz);
 // A value as "type N: text", NULs included, or "(none)".
 std::string ShowValue(const std::optional<RegValue>& value);
-std::string ShowValue(HKEY root, const std::u16string& path, const std::u16string& name);
+std::string ShowValue(HKEY root, const std::u16string& path, const std::u16string& name,
+                      REGSAM view = 0);
 bool KeyExists(HKEY root, const std::u16string& path);
 std::string MaskTimeStamps(const std::string& log);  // each line's HH:MM:SS as ##:##:##
 std::string U8(const std::u16string& text);
@@ -64,10 +65,12 @@ std::string U8(const std::u16string& text);
 struct Case {
   const char* name;
   // Words: view64 (the product's values in the 64-bit view only), both (a
-  // later build in the 64-bit view too), nokey (no Installer key), nofile (no
-  // cached file), readonly (the cached file), notemp (no temporary folder, so
-  // no log), oldlog (an earlier run's log), hardlink, symlink (the log's name
-  // is a link to a file that must keep its bytes), args (a command line).
+  // later build in the 64-bit view too), split (the Installer key in the
+  // 32-bit view, another "Transforms" in the 64-bit view), nokey (no
+  // Installer key), nofile (no cached file), readonly (the cached file),
+  // notemp (no temporary folder, so no log), oldlog (an earlier run's log),
+  // hardlink, symlink (the log's name is a link to a file that must keep its
+  // bytes), args (a command line).
   const char* setup;
   const char16_t* build;   // "BuildVersion"; null: none
   const char16_t* code;    // "upiMasterID"; null: none

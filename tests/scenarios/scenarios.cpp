@@ -97,6 +97,7 @@ constexpr char kFull[] = "START GATE X86 REPLACED REMOVED";
 constexpr char kKept[] = "START GATE X86 NOUPD REMOVED";
 constexpr char kGated[] = "START UPDATED";
 constexpr char kRefused[] = "START GATE NOTOURS";
+constexpr char16_t kOther64[] = u"*;C:\\other.mst";  // the 64-bit copy where the setup says split
 constexpr char16_t kUpper[] =
     u"C:\\WINDOWS\\INSTALLER\\{6D2E47B1-0000-1033-0002-5A9C20F3E184}\\VELMORANTAVIX.MST;";
 
@@ -132,6 +133,7 @@ const std::vector<Case> kCases = {
     {"CachedFileReadOnly", "readonly", B27, C32, u"*;", "START GATE X86 REPLACED NOTREMOVED", u""},
     {"ProductKeyOnlyIn64BitView", "view64", B27, C32, u"*;", kFull, u""},
     {"ProductKeyInBothViews", "both", B27, C32, u"*;", kFull, u""},
+    {"InstallerKeyInBothViews", "split", B27, C32, u"C:\\only32.mst;*", kFull, u"C:\\only32.mst;"},
     {"LogIsAHardLink", "hardlink", B27, C32, u"*;", kFull, u""},
     {"LogIsASymbolicLink", "symlink", B27, C32, u"*;", kFull, u""},
     {"TempFolderMissing", "notemp", B27, C32, u"*;", kFull, u""},
@@ -149,19 +151,25 @@ const Case& FindCase(const std::string& name) {
 bool Seed(const Case& c) {
   World& world = TheWorld();
   const bool view64 = Has(c.setup, "view64"), both = Has(c.setup, "both");
-  if (!world.twoViews() && (view64 || both)) return false;
+  const bool split = Has(c.setup, "split");
+  if (!world.twoViews() && (view64 || both || split)) return false;
   world.Reset();
   const REGSAM view = view64 ? kKeyWow64_64Key : kKeyWow64_32Key;
   if (c.build) PutString(HkeyLocalMachine(), view, kProductKey, u"BuildVersion", c.build);
   if (c.code) PutString(HkeyLocalMachine(), view, kProductKey, u"upiMasterID", c.code);
   if (both) PutString(HkeyLocalMachine(), kKeyWow64_64Key, kProductKey, u"BuildVersion", u"1.0.0");
   if (!Has(c.setup, "nokey")) {
-    PutString(HkeyClassesRoot(), 0, InstallerKey(c), u"ProductName", u"Velmoran Tavix");
+    const REGSAM installerView = split ? kKeyWow64_32Key : 0;
+    PutString(HkeyClassesRoot(), installerView, InstallerKey(c), u"ProductName", u"Velmoran Tavix");
     // Of another string type, to show that the rewrite stores REG_SZ.
     if (c.before) {
-      PutString(HkeyClassesRoot(), 0, InstallerKey(c), u"Transforms", Expand(c, c.before),
-                kRegExpandSz);
+      PutString(HkeyClassesRoot(), installerView, InstallerKey(c), u"Transforms",
+                Expand(c, c.before), kRegExpandSz);
     }
+  }
+  if (split) {
+    PutString(HkeyClassesRoot(), kKeyWow64_64Key, InstallerKey(c), u"Transforms",
+              Expand(c, kOther64), kRegExpandSz);
   }
   world.MakeFolder(kTemp);
   if (Has(c.setup, "oldlog")) {
@@ -203,7 +211,14 @@ void Check(const Case& c, std::uint32_t exitCode, const Expected& e) {
   std::optional<std::string> log = world.GetFile(e.logFolder + kLogName);
   if (log) log = MaskTimeStamps(*log);
   EXPECT_EQ(log, e.log);
-  EXPECT_EQ(ShowValue(HkeyClassesRoot(), InstallerKey(c), u"Transforms"), ShowValue(e.transforms));
+  const bool split = Has(c.setup, "split");
+  EXPECT_EQ(
+      ShowValue(HkeyClassesRoot(), InstallerKey(c), u"Transforms", split ? kKeyWow64_32Key : 0),
+      ShowValue(e.transforms));
+  if (split) {  // the copy not read keeps every byte
+    EXPECT_EQ(ShowValue(HkeyClassesRoot(), InstallerKey(c), u"Transforms", kKeyWow64_64Key),
+              ShowValue(RegValue{kRegExpandSz, Utf16Bytes(Expand(c, kOther64) + u'\0')}));
+  }
   EXPECT_EQ(world.GetFile(CachedPath(c)).has_value(), e.fileAfter);
   EXPECT_EQ(world.OpenHandles(), 0u) << "key handles left open";
   EXPECT_FALSE(ClosedARoot(world));
