@@ -70,8 +70,12 @@ bool RewriteTransformsValue(std::u16string productCode, std::u16string transform
   }
 
   const std::u16string keyPath = std::u16string(kProductsKeyPrefix) + packedCode;
+  // The key may exist in both registry views, each with a value of its own:
+  // the new text replaces the copy it was made from, so the write goes to the
+  // view the read found it in and no other copy changes.
+  REGSAM view = 0;
   const std::u16string oldValue =
-      ReadRegistryString(keyPath.c_str(), HkeyClassesRoot(), kTransformsValue);
+      ReadRegistryString(keyPath.c_str(), HkeyClassesRoot(), kTransformsValue, &view);
   std::u16string newValue = oldValue;
   const std::ptrdiff_t withSeparator = ReplaceAll(newValue, transformPath + u";", u"");
   const std::ptrdiff_t alone = ReplaceAll(newValue, transformPath, u"");
@@ -79,7 +83,8 @@ bool RewriteTransformsValue(std::u16string productCode, std::u16string transform
   if (withSeparator > 0 || alone > 0) {
     log->WriteLogLine(u"Replaced Transforms Register value --> old value : " + oldValue + u"\n");
     log->WriteLogLine(u"--------------------------------- --> New value : " + newValue + u"\n");
-    const bool written = WriteRegistryString(keyPath.c_str(), kTransformsValue, newValue.c_str());
+    const bool written =
+        WriteRegistryString(keyPath.c_str(), kTransformsValue, newValue.c_str(), view);
     log->WriteLogLine(
         written ? u"************Updated Transforms Register value Successfully.************ \n"
                 : u"************Updated Transforms Register value Failed.************ \n");

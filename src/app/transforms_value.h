@@ -17,7 +17,8 @@ std::ptrdiff_t ReplaceAll(std::u16string& text, const std::u16string& pattern,
 
 // Removes every occurrence of `transformPath` (with its following ';' where
 // it has one) from the "Transforms" value of the product's Installer key,
-// logs the old and the new value and writes the new one back as REG_SZ.
+// logs the old and the new value and writes the new one back as REG_SZ, in
+// the registry view the value was read from (no other copy changes).
 // False for an empty argument or an unknown product code; true otherwise,
 // whether or not anything was removed or written.
 bool RewriteTransformsValue(std::u16string productCode, std::u16string transformPath);

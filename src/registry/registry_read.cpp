@@ -25,10 +25,12 @@ bool ProbeView(const char16_t* path, HKEY root, REGSAM& view) {
 
 }  // namespace
 
-HKEY OpenRegistryPath(const char16_t* path, HKEY root) {
+HKEY OpenRegistryPath(const char16_t* path, HKEY root, REGSAM* foundView) {
+  if (foundView != nullptr) *foundView = 0;
   if (path == nullptr) return nullptr;
   REGSAM view = 0;
   if (!ProbeView(path, root, view)) return nullptr;
+  if (foundView != nullptr) *foundView = view;
 
   Platform& platform = CurrentPlatform();
   std::vector<ScopedRegKey> opened;
@@ -57,8 +59,9 @@ HKEY OpenRegistryPath(const char16_t* path, HKEY root) {
   return opened.back().release();
 }
 
-std::u16string ReadRegistryString(const char16_t* path, HKEY root, const char16_t* valueName) {
-  ScopedRegKey key(OpenRegistryPath(path, root));
+std::u16string ReadRegistryString(const char16_t* path, HKEY root, const char16_t* valueName,
+                                  REGSAM* view) {
+  ScopedRegKey key(OpenRegistryPath(path, root, view));
   if (key.get() == nullptr) return std::u16string();
 
   Platform& platform = CurrentPlatform();

@@ -17,13 +17,17 @@ namespace tavix {
 // HKEY_CURRENT_USER every key of the walk is also opened for writing.
 // Every key opened on the way is closed; the caller owns the result, which
 // may be a predefined root when the path names no key, and must then not be
-// closed (ScopedRegKey takes care of both).
-HKEY OpenRegistryPath(const char16_t* path, HKEY root);
+// closed (ScopedRegKey takes care of both). A non-null `view` receives the
+// view flag the path was found under (KEY_WOW64_32KEY, KEY_WOW64_64KEY, or 0
+// for none, also when no view holds it).
+HKEY OpenRegistryPath(const char16_t* path, HKEY root, REGSAM* view = nullptr);
 
 // The text of value `valueName` of `path` below `root`: the data read as
 // UTF-16 up to the first NUL, whatever the value's type, an odd last byte
-// ignored. The empty string on any failure.
-std::u16string ReadRegistryString(const char16_t* path, HKEY root, const char16_t* valueName);
+// ignored. The empty string on any failure. A non-null `view` receives the
+// view flag of the key read, as from OpenRegistryPath.
+std::u16string ReadRegistryString(const char16_t* path, HKEY root, const char16_t* valueName,
+                                  REGSAM* view = nullptr);
 
 }  // namespace tavix
 

@@ -9,7 +9,8 @@
 
 namespace tavix {
 
-bool WriteRegistryString(const char16_t* path, const char16_t* valueName, const char16_t* text) {
+bool WriteRegistryString(const char16_t* path, const char16_t* valueName, const char16_t* text,
+                         REGSAM view) {
   if (path == nullptr) return false;
 
   std::u16string keyPath = path;
@@ -32,7 +33,7 @@ bool WriteRegistryString(const char16_t* path, const char16_t* valueName, const 
   ScopedRegKey key;
   DWORD disposition = 0;
   if (platform.RegCreateKeyExW(HkeyClassesRoot(), keyPath.c_str(), 0, nullptr,
-                               kRegOptionNonVolatile, kKeyWrite, nullptr, key.Receive(),
+                               kRegOptionNonVolatile, kKeyWrite | view, nullptr, key.Receive(),
                                &disposition) != kErrorSuccess) {
     return false;
   }

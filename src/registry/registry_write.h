@@ -3,6 +3,8 @@
 #ifndef TAVIX_REGISTRY_REGISTRY_WRITE_H_
 #define TAVIX_REGISTRY_REGISTRY_WRITE_H_
 
+#include "platform/platform.h"
+
 namespace tavix {
 
 // The mode follows from which arguments are present (non-null):
@@ -11,10 +13,12 @@ namespace tavix {
 //   no valueName:       deletes the last key of `path` below its parent
 //                       (names split at '\' only, blanks trimmed); a path of
 //                       fewer than two key names is refused untouched.
-// The key path is created first where missing (KEY_WRITE, no view flag).
+// The key path is created first where missing, with KEY_WRITE plus `view`
+// (KEY_WOW64_32KEY, KEY_WOW64_64KEY, or 0 for the process's own view).
 // Returns true exactly when the final registry call succeeded; a null `path`
 // gives false and touches nothing. Keys created stay even when it fails.
-bool WriteRegistryString(const char16_t* path, const char16_t* valueName, const char16_t* text);
+bool WriteRegistryString(const char16_t* path, const char16_t* valueName, const char16_t* text,
+                         REGSAM view = 0);
 
 }  // namespace tavix
 

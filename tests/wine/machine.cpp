@@ -142,10 +142,11 @@ std::string ShowValue(HKEY root, REGSAM view, const std::u16string& path,
                       const std::u16string& name) {
   RegValue value{0, std::vector<BYTE>(4096)};
   ::DWORD size = 4096, type = 0;
-  if (RegGetValueW(H(root), W(path), W(name), RRF_RT_ANY | RRF_NOEXPAND | view, &type,
-                   value.data.data(), &size) != 0) {
-    return ShowValue(std::nullopt);
-  }
+  ::HKEY key = nullptr;
+  const bool found = RegOpenKeyExW(H(root), W(path), 0, KEY_READ | view, &key) == 0 &&
+                     RegQueryValueExW(key, W(name), nullptr, &type, value.data.data(), &size) == 0;
+  if (key) RegCloseKey(key);
+  if (!found) return ShowValue(std::nullopt);
   value.type = type;
   value.data.resize(size);
   return ShowValue(value);

@@ -53,10 +53,12 @@ std::uint32_t RunOnce(const std::u16string& tempFolder, const std::u16string& ar
 struct Case {
   const char* name;
   // Words: view64 (the product's values in the 64-bit view only), both (a
-  // later build in the 64-bit view too), nokey (no Installer key), nofile (no
-  // cached file), readonly (the cached file), notemp (no temporary folder, so
-  // no log), oldlog (an earlier run's log), hardlink, symlink (the log's name
-  // is a link to a file that must keep its bytes), args (a command line).
+  // later build in the 64-bit view too), split (the Installer key in the
+  // 32-bit view, another "Transforms" in the 64-bit view), nokey (no
+  // Installer key), nofile (no cached file), readonly (the cached file),
+  // notemp (no temporary folder, so no log), oldlog (an earlier run's log),
+  // hardlink, symlink (the log's name is a link to a file that must keep its
+  // bytes), args (a command line).
   const char* setup;
   const char16_t* build;   // "BuildVersion"; null: none
   const char16_t* code;    // "upiMasterID"; null: none

@@ -92,6 +92,7 @@ constexpr char kFull[] = "START GATE X86 REPLACED REMOVED";
 constexpr char kKept[] = "START GATE X86 NOUPD REMOVED";
 constexpr char kGated[] = "START UPDATED";
 constexpr char kRefused[] = "START GATE NOTOURS";
+constexpr char16_t kOther64[] = u"*;C:\\other.mst";  // the 64-bit copy where the setup says split
 constexpr char16_t kUpper[] =
     u"C:\\WINDOWS\\INSTALLER\\{6D2E47B1-0000-1033-0002-5A9C20F3E184}\\VELMORANTAVIX.MST;";
 
@@ -127,6 +128,7 @@ const std::vector<Case> kCases = {
     {"CachedFileReadOnly", "readonly", B27, C32, u"*;", "START GATE X86 REPLACED NOTREMOVED", u""},
     {"ProductKeyOnlyIn64BitView", "view64", B27, C32, u"*;", kFull, u""},
     {"ProductKeyInBothViews", "both", B27, C32, u"*;", kFull, u""},
+    {"InstallerKeyInBothViews", "split", B27, C32, u"C:\\only32.mst;*", kFull, u"C:\\only32.mst;"},
     {"LogIsAHardLink", "hardlink", B27, C32, u"*;", kFull, u""},
     {"LogIsASymbolicLink", "symlink", B27, C32, u"*;", kFull, u""},
     {"TempFolderMissing", "notemp", B27, C32, u"*;", kFull, u""},
@@ -143,9 +145,9 @@ const Case& FindCase(const std::string& name) {
 
 bool Seed(const Case& c) {
   const bool view64 = Has(c.setup, "view64"), both = Has(c.setup, "both");
-  const bool symlink = Has(c.setup, "symlink");
+  const bool symlink = Has(c.setup, "symlink"), split = Has(c.setup, "split");
   const std::u16string log = kTemp + std::u16string(kLogName);
-  if (!TwoViews() && (view64 || both)) return false;
+  if (!TwoViews() && (view64 || both || split)) return false;
   // Wine makes no symbolic links: tests/wine/planted_links.sh plants one
   // from Linux and runs this case alone, on the files as it left them.
   if (symlink && !g_plantedLink) return false;
@@ -155,12 +157,20 @@ bool Seed(const Case& c) {
   if (c.code) PutString(HkeyLocalMachine(), view, kProductKey, u"upiMasterID", c.code);
   if (both) PutString(HkeyLocalMachine(), kKeyWow64_64Key, kProductKey, u"BuildVersion", u"1.0.0");
   if (!Has(c.setup, "nokey")) {
-    PutString(HkeyClassesRoot(), 0, InstallerKey(c), u"ProductName", u"Velmoran Tavix");
+    const REGSAM installerView = split ? kKeyWow64_32Key : 0;
+    PutString(HkeyClassesRoot(), installerView, InstallerKey(c), u"ProductName", u"Velmoran Tavix");
     // Of another string type, to show that the rewrite stores REG_SZ.
     if (c.before) {
-      PutString(HkeyClassesRoot(), 0, InstallerKey(c), u"Transforms", Expand(c, c.before),
-                kRegExpandSz);
+      PutString(HkeyClassesRoot(), installerView, InstallerKey(c), u"Transforms",
+                Expand(c, c.before), kRegExpandSz);
     }
+  }
+  if (split) {  // on Windows, and for 32-bit programs on Wine, both views share this key
+    PutString(HkeyClassesRoot(), kKeyWow64_64Key, InstallerKey(c), u"Transforms",
+              Expand(c, kOther64), kRegExpandSz);
+    if (ShowValue(HkeyClassesRoot(), kKeyWow64_32Key, InstallerKey(c), u"Transforms") ==
+        ShowValue(HkeyClassesRoot(), kKeyWow64_64Key, InstallerKey(c), u"Transforms"))
+      return false;
   }
   std::filesystem::create_directories(std::filesystem::path(kTemp));
   if (Has(c.setup, "oldlog")) PutFile(log, std::string(5000, '#'));
@@ -193,8 +203,14 @@ void Check(const Case& c, std::uint32_t exitCode, const Expected& e) {
   std::optional<std::string> log = GetFile(e.logFolder + kLogName);
   if (log) log = MaskTimeStamps(*log);
   EXPECT_EQ(log, e.log);
-  EXPECT_EQ(ShowValue(HkeyClassesRoot(), 0, InstallerKey(c), u"Transforms"),
-            ShowValue(e.transforms));
+  const bool split = Has(c.setup, "split");
+  EXPECT_EQ(
+      ShowValue(HkeyClassesRoot(), split ? kKeyWow64_32Key : 0, InstallerKey(c), u"Transforms"),
+      ShowValue(e.transforms));
+  if (split) {  // the copy not read keeps every byte
+    EXPECT_EQ(ShowValue(HkeyClassesRoot(), kKeyWow64_64Key, InstallerKey(c), u"Transforms"),
+              ShowValue(RegValue{kRegExpandSz, Utf16Bytes(Expand(c, kOther64) + u'\0')}));
+  }
   EXPECT_EQ(GetFile(CachedPath(c)).has_value(), e.fileAfter);
 }
 
@@ -205,7 +221,7 @@ class ScenarioTest : public ::testing::TestWithParam<Case> {};
 // Tests one whole run: exit code, log bytes, "Transforms" value, cached file.
 TEST_P(ScenarioTest, Run) {
   const Case& c = GetParam();
-  if (!Seed(c)) GTEST_SKIP() << "needs both registry views, or a link planted from Linux";
+  if (!Seed(c)) GTEST_SKIP() << "needs two registry views, or a link planted from Linux";
   Check(c,
         RunOnce(Has(c.setup, "notemp") ? kMissingTemp : kTemp,
                 Has(c.setup, "args") ? u"/quiet --help \"C:\\some path\\x.mst\" -1" : u""),
