@@ -48,43 +48,7 @@ std::string U8(const std::u16string& text);
 std::uint32_t RunOnce(const std::u16string& tempFolder, const std::u16string& arguments = u"",
                       TestPlatform* inProcess = nullptr);
 
-// Whole runs as a table of cases: the machine before the run, and the exit
-// code, log, "Transforms" value and cached file after it.
-struct Case {
-  const char* name;
-  // Words: view64 (the product's values in the 64-bit view only), both (a
-  // later build in the 64-bit view too), split (the Installer key in the
-  // 32-bit view, another "Transforms" in the 64-bit view), nokey (no
-  // Installer key), nofile (no cached file), readonly (the cached file),
-  // notemp (no temporary folder, so no log), oldlog (an earlier run's log),
-  // hardlink, symlink (the log's name is a link to a file that must keep its
-  // bytes), args (a command line).
-  const char* setup;
-  const char16_t* build;   // "BuildVersion"; null: none
-  const char16_t* code;    // "upiMasterID"; null: none
-  const char16_t* before;  // "Transforms", '*' for the cached file's path; null: none
-  // The log in words: START, GATE, UPDATED, X86, X64, NOTOURS, REPLACED,
-  // FAILED, NOUPD, REMOVED, NOTREMOVED; a word ending in '=' shows an empty
-  // value. The exit code is -1 after NOTOURS, else 0; the cached file is gone
-  // after REMOVED, else still there.
-  const char* log;
-  // The new "Transforms" text, stored as REG_SZ where the log says REPLACED;
-  // elsewhere the value stays as it was.
-  const char16_t* newValue = nullptr;
-};
-struct Expected {
-  std::uint32_t exitCode;
-  std::u16string logFolder;
-  std::optional<std::string> log;  // time stamps masked
-  std::optional<RegValue> transforms;
-  bool fileAfter;
-};
 extern const char16_t kTemp[], kLogName[];  // where the cases' log goes
-const Case& FindCase(const std::string& name);
-bool Seed(const Case& c);  // false when this machine cannot hold the case
-// What the case must leave; REMOVED and NOTREMOVED name `removedPath` if given.
-Expected Expect(const Case& c, const std::u16string& removedPath = {});
-void Check(const Case& c, std::uint32_t exitCode, const Expected& e);
 
 }  // namespace tavix
 

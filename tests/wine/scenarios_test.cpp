@@ -1,22 +1,56 @@
+// Whole runs: the exe under test on a table of machines, and the typical run
+// in this process with each of its platform calls failing in turn.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <regex>
 #include <sstream>
 
 #include "machine.h"
+#include "registry/scoped_reg_key.h"
 
 namespace tavix {
 namespace {
+
+namespace fs = std::filesystem;
+
+struct Case {
+  const char* name;
+  // Words: view64 (the product's values in the 64-bit view only), both (a
+  // later build in the 64-bit view too), split (the Installer key in the
+  // 32-bit view, another "Transforms" in the 64-bit view), nokey (no
+  // Installer key), nofile (no cached file), readonly (the cached file),
+  // notemp (no temporary folder, so no log), oldlog (an earlier run's log),
+  // hardlink, symlink (the log's name is a link to a file that must keep its
+  // bytes), args (a command line).
+  const char* setup;
+  const char16_t* build;   // "BuildVersion"; null: none
+  const char16_t* code;    // "upiMasterID"; null: none
+  const char16_t* before;  // "Transforms", '*' for the cached file's path; null: none
+  // The log in words (kWords); a word ending in '=' shows an empty value.
+  // The exit code is -1 after NOTOURS, else 0; the cached file is gone after
+  // REMOVED, else still there.
+  const char* log;
+  // The new "Transforms" text, stored as REG_SZ where the log says REPLACED;
+  // elsewhere the value stays as it was.
+  const char16_t* newValue = nullptr;
+};
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
+struct Expected {
+  std::uint32_t exitCode;
+  std::u16string logFolder;
+  std::optional<std::string> log;  // time stamps masked
+  std::string transforms;          // as ShowValue shows it
+  bool fileAfter;
+};
 
 // The system's names are spelt out here, not taken from its headers, so that
 // a slip in one of its constants shows.
 constexpr char16_t C32[] = u"{6D2E47B1-0000-1033-0002-5A9C20F3E184}";
 constexpr char16_t C64[] = u"{6D2E47B1-0000-1033-0102-5A9C20F3E184}";
-constexpr char16_t kMissingTemp[] = u"C:\\tavix\\missing\\";
-constexpr char16_t kKeptFile[] = u"C:\\tavix\\kept.txt";
+constexpr char16_t kMissingTemp[] = u"C:\\tavix\\missing\\", kKeptFile[] = u"C:\\tavix\\kept.txt";
 
 // The messages each word stands for, split at '|'; {x} stands for a value
 // of the case.
@@ -55,6 +89,10 @@ std::u16string Expand(const Case& c, const char16_t* value) {
   for (const char16_t* p = value; p && *p; ++p)
     text += *p == u'*' ? CachedPath(c) : std::u16string(1, *p);
   return text;
+}
+
+std::string Shown(const Case& c, DWORD type, const char16_t* value) {
+  return ShowValue(RegValue{type, Utf16Bytes(Expand(c, value) + u'\0')});
 }
 
 // Each message is one line: time stamp, two blanks, the message, a line
@@ -97,8 +135,7 @@ constexpr char16_t kUpper[] =
     u"C:\\WINDOWS\\INSTALLER\\{6D2E47B1-0000-1033-0002-5A9C20F3E184}\\VELMORANTAVIX.MST;";
 
 // name, setup, BuildVersion, upiMasterID, Transforms before, log in words,
-// new Transforms text. The exit code is -1 where the log says NOTOURS; the
-// cached file is gone where it says REMOVED.
+// new Transforms text.
 const std::vector<Case> kCases = {
     {"TypicalRun", "", B27, C32, u"*;", kFull, u""},
     {"EarlierLogEmptied", "oldlog", B27, C32, u"*;", kFull, u""},
@@ -135,18 +172,11 @@ const std::vector<Case> kCases = {
     {"ArgumentsIgnored", "args", B27, C32, u"*;", kFull, u""},
 };
 
-}  // namespace
-
-void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
-
-const Case& FindCase(const std::string& name) {
-  return *std::find_if(kCases.begin(), kCases.end(), [&](const Case& c) { return name == c.name; });
-}
-
+// False when this machine cannot hold the case.
 bool Seed(const Case& c) {
   const bool view64 = Has(c.setup, "view64"), both = Has(c.setup, "both");
   const bool symlink = Has(c.setup, "symlink"), split = Has(c.setup, "split");
-  const std::u16string log = kTemp + std::u16string(kLogName);
+  const std::u16string log = kTemp + std::u16string(kLogName), key = InstallerKey(c);
   if (!TwoViews() && (view64 || both || split)) return false;
   // Wine makes no symbolic links: tests/wine/planted_links.sh plants one
   // from Linux and runs this case alone, on the files as it left them.
@@ -158,32 +188,32 @@ bool Seed(const Case& c) {
   if (both) PutString(HkeyLocalMachine(), kKeyWow64_64Key, kProductKey, u"BuildVersion", u"1.0.0");
   if (!Has(c.setup, "nokey")) {
     const REGSAM installerView = split ? kKeyWow64_32Key : 0;
-    PutString(HkeyClassesRoot(), installerView, InstallerKey(c), u"ProductName", u"Velmoran Tavix");
+    PutString(HkeyClassesRoot(), installerView, key, u"ProductName", u"Velmoran Tavix");
     // Of another string type, to show that the rewrite stores REG_SZ.
-    if (c.before) {
-      PutString(HkeyClassesRoot(), installerView, InstallerKey(c), u"Transforms",
-                Expand(c, c.before), kRegExpandSz);
-    }
+    if (c.before)
+      PutString(HkeyClassesRoot(), installerView, key, u"Transforms", Expand(c, c.before),
+                kRegExpandSz);
   }
   if (split) {  // on Windows, and for 32-bit programs on Wine, both views share this key
-    PutString(HkeyClassesRoot(), kKeyWow64_64Key, InstallerKey(c), u"Transforms",
-              Expand(c, kOther64), kRegExpandSz);
-    if (ShowValue(HkeyClassesRoot(), kKeyWow64_32Key, InstallerKey(c), u"Transforms") ==
-        ShowValue(HkeyClassesRoot(), kKeyWow64_64Key, InstallerKey(c), u"Transforms"))
+    PutString(HkeyClassesRoot(), kKeyWow64_64Key, key, u"Transforms", Expand(c, kOther64),
+              kRegExpandSz);
+    if (ShowValue(HkeyClassesRoot(), kKeyWow64_32Key, key, u"Transforms") ==
+        ShowValue(HkeyClassesRoot(), kKeyWow64_64Key, key, u"Transforms"))
       return false;
   }
-  std::filesystem::create_directories(std::filesystem::path(kTemp));
+  fs::create_directories(fs::path(kTemp));
   if (Has(c.setup, "oldlog")) PutFile(log, std::string(5000, '#'));
   if (Has(c.setup, "hardlink")) {
     PutFile(kKeptFile, "kept");
-    std::filesystem::create_hard_link(std::filesystem::path(kKeptFile), std::filesystem::path(log));
+    fs::create_hard_link(fs::path(kKeptFile), fs::path(log));
   }
   if (!Has(c.setup, "nofile")) PutFile(CachedPath(c), "transform", Has(c.setup, "readonly"));
   return true;
 }
 
-Expected Expect(const Case& c, const std::u16string& removedPath) {
-  Expected e{Has(c.log, "NOTOURS") ? 0xFFFFFFFFu : 0u, kTemp, std::nullopt, std::nullopt,
+// What the case must leave; REMOVED and NOTREMOVED name `removedPath` if given.
+Expected Expect(const Case& c, const std::u16string& removedPath = {}) {
+  Expected e{Has(c.log, "NOTOURS") ? 0xFFFFFFFFu : 0u, kTemp, std::nullopt, "(none)",
              !Has(c.log, "REMOVED") && !Has(c.setup, "nofile")};
   if (Has(c.setup, "hardlink") || Has(c.setup, "symlink")) {
     e.log = "kept";  // the file behind the link, as it was
@@ -191,9 +221,9 @@ Expected Expect(const Case& c, const std::u16string& removedPath) {
     e.log = ExpectedLog(c, removedPath.empty() ? CachedPath(c) : removedPath);
   }
   if (Has(c.log, "REPLACED")) {
-    e.transforms = RegValue{kRegSz, Utf16Bytes(Expand(c, c.newValue) + u'\0')};
+    e.transforms = Shown(c, kRegSz, c.newValue);
   } else if (c.before && !Has(c.setup, "nokey")) {
-    e.transforms = RegValue{kRegExpandSz, Utf16Bytes(Expand(c, c.before) + u'\0')};
+    e.transforms = Shown(c, kRegExpandSz, c.before);
   }
   return e;
 }
@@ -204,17 +234,14 @@ void Check(const Case& c, std::uint32_t exitCode, const Expected& e) {
   if (log) log = MaskTimeStamps(*log);
   EXPECT_EQ(log, e.log);
   const bool split = Has(c.setup, "split");
-  EXPECT_EQ(
-      ShowValue(HkeyClassesRoot(), split ? kKeyWow64_32Key : 0, InstallerKey(c), u"Transforms"),
-      ShowValue(e.transforms));
+  const REGSAM view = split ? kKeyWow64_32Key : 0;
+  EXPECT_EQ(ShowValue(HkeyClassesRoot(), view, InstallerKey(c), u"Transforms"), e.transforms);
   if (split) {  // the copy not read keeps every byte
     EXPECT_EQ(ShowValue(HkeyClassesRoot(), kKeyWow64_64Key, InstallerKey(c), u"Transforms"),
-              ShowValue(RegValue{kRegExpandSz, Utf16Bytes(Expand(c, kOther64) + u'\0')}));
+              Shown(c, kRegExpandSz, kOther64));
   }
   EXPECT_EQ(GetFile(CachedPath(c)).has_value(), e.fileAfter);
 }
-
-namespace {
 
 class ScenarioTest : public ::testing::TestWithParam<Case> {};
 
@@ -232,6 +259,83 @@ INSTANTIATE_TEST_SUITE_P(Table, ScenarioTest, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<Case>& info) {
                            return std::string(info.param.name);
                          });
+
+// What failing call `i` of the typical run must change: a failed registry
+// open or query fails its read (a view probe only when no later view holds
+// the key), a failed write is logged as such, a failed folder query takes
+// the fallback; the log file, opened before the first line, is not there
+// when that fails and left empty when a check of it fails; a failed write to
+// it loses that line and all after it.
+Expected Effect(const std::vector<TestPlatform::Call>& calls, std::size_t i) {
+  Case c = kCases[0];
+  const std::string& f = calls[i].function;
+  auto registry = [&](std::size_t j) { return calls[j].function.rfind("Reg", 0) == 0; };
+  std::size_t block = 0, lines = 0;  // runs of registry calls and log lines up to call i
+  for (std::size_t j = 0; j <= i; ++j) {
+    block += registry(j) && (j == 0 || !registry(j - 1));
+    lines += calls[j].function == "GetLocalTime";
+  }
+  if (f == "GetSystemWindowsDirectoryW") {
+    c.log = "START GATE X86 NOUPD REMOVED";  // the fallback path differs in letter case
+    return Expect(c, u"C:\\Windows\\Installer\\" + std::u16string(c.code) + u"\\VelmoranTavix.mst");
+  }
+  if (f == "_waccess" || f == "_wremove") c.log = "START GATE X86 REPLACED NOTREMOVED";
+  bool later = false;  // a later view holds what this view probe looked for
+  for (const REGSAM view : {kKeyWow64_64Key, REGSAM{0}}) {
+    ScopedRegKey key;
+    later |=
+        f == "RegOpenKeyExW" && calls[i].text.find(u'\\') != std::u16string::npos &&
+        (calls[i].sam & 0x300) > view &&
+        CurrentPlatform().RegOpenKeyExW(reinterpret_cast<HKEY>(calls[i].key), calls[i].text.c_str(),
+                                        0, kKeyRead | view, key.Receive()) == kErrorSuccess;
+  }
+  if (registry(i) && f != "RegCloseKey" && !later) {
+    const char* logs[] = {"",
+                          "START UPDATED=", "START GATE NOTOURS=", "START GATE X86 NOUPD= REMOVED",
+                          "START GATE X86 FAILED REMOVED"};
+    c.log = logs[block];
+  }
+  Expected e = Expect(c);
+  if (f == "GetTempPathW") e.logFolder = u"C:\\temp\\";
+  if (lines == 0 && f != "GetTempPathW" && f != "GetLocalTime")
+    e.log = f == "CreateFileW" ? std::nullopt : std::optional("");
+  if (f == "WriteFile") {
+    std::size_t at = std::string::npos;
+    for (std::size_t n = 0; n < lines; ++n) at = e.log->find("##:##:##", at + 1);
+    e.log->erase(at);
+  }
+  return e;
+}
+
+// Tests every call of the typical run failing in turn, in this process.
+TEST(FaultSweepTest, EveryCallOfTheTypicalRun) {
+  const fs::path fallback(u"C:\\temp\\");
+  const bool madeFallback = fs::create_directory(fallback);
+  std::vector<TestPlatform::Call> calls;
+  {
+    ASSERT_TRUE(Seed(kCases[0]));
+    TestPlatform platform;
+    RunOnce(kTemp, u"", &platform);
+    calls = platform.calls;
+  }
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    SCOPED_TRACE("call " + std::to_string(i) + ": " + calls[i].function);
+    Seed(kCases[0]);
+    fs::remove(fallback / kLogName);
+    Expected e;
+    {
+      TestPlatform lookup;  // the registry as the run will find it
+      e = Effect(calls, i);
+    }
+    TestPlatform platform;
+    platform.fails = [i](std::size_t index) { return index == i; };
+    Check(kCases[0], RunOnce(kTemp, u"", &platform), e);
+    EXPECT_EQ(platform.openKeys, 0) << "key handles left open";
+    EXPECT_FALSE(platform.closedARoot);
+  }
+  fs::remove(fallback / kLogName);
+  if (madeFallback) fs::remove(fallback);
+}
 
 }  // namespace
 }  // namespace tavix

@@ -14,19 +14,19 @@
 namespace tavix {
 
 // A call that is to fail answers as its API does on failure, without reaching Windows.
-#define TAVIX_PASS(Type, Name, Failure, Params, Record, Args) \
-  Type Name Params override {                                 \
-    if (Begin Record) return Failure;                         \
-    return Win32Platform::Name Args;                          \
+#define TAVIX_PASS(Type, Name, Failure, Params, Args) \
+  Type Name Params override {                         \
+    if (Begin(#Name)) return Failure;                 \
+    return Win32Platform::Name Args;                  \
   }
 
 class TestPlatform : public Win32Platform {
  public:
-  struct Call {
+  struct Call {  // key, subkey and access of the opens and creates
     std::string function;
-    std::uintptr_t key;   // registry calls: the key handle argument
-    std::u16string text;  // registry calls: the subkey or value name
-    REGSAM sam;           // opens and creates: the access asked for
+    std::uintptr_t key;
+    std::u16string text;
+    REGSAM sam;
   };
   TestPlatform() { SetCurrentPlatform(this); }
   ~TestPlatform() override { SetCurrentPlatform(nullptr); }
@@ -72,43 +72,39 @@ class TestPlatform : public Win32Platform {
   TAVIX_PASS(LONG, RegQueryValueExW, kErrorAccessDenied,
              (HKEY key, const char16_t* name, DWORD* reserved, DWORD* type, BYTE* data,
               DWORD* cbData),
-             ("RegQueryValueExW", key, name), (key, name, reserved, type, data, cbData))
+             (key, name, reserved, type, data, cbData))
   TAVIX_PASS(LONG, RegSetValueExW, kErrorAccessDenied,
              (HKEY key, const char16_t* name, DWORD reserved, DWORD type, const BYTE* data,
               DWORD cbData),
-             ("RegSetValueExW", key, name), (key, name, reserved, type, data, cbData))
+             (key, name, reserved, type, data, cbData))
   TAVIX_PASS(LONG, RegDeleteValueW, kErrorAccessDenied, (HKEY key, const char16_t* name),
-             ("RegDeleteValueW", key, name), (key, name))
-  TAVIX_PASS(LONG, RegDeleteKeyW, kErrorAccessDenied, (HKEY key, const char16_t* name),
-             ("RegDeleteKeyW", key, name), (key, name))
-  TAVIX_PASS(DWORD, GetTempPathW, 0, (DWORD length, char16_t* buffer), ("GetTempPathW"),
-             (length, buffer))
-  TAVIX_PASS(UINT, GetSystemWindowsDirectoryW, 0, (char16_t* buffer, UINT size),
-             ("GetSystemWindowsDirectoryW"), (buffer, size))
-  TAVIX_PASS(int, _waccess, -1, (const char16_t* path, int mode), ("_waccess"), (path, mode))
-  TAVIX_PASS(int, _wremove, -1, (const char16_t* path), ("_wremove"), (path))
+             (key, name))
+  TAVIX_PASS(LONG, RegDeleteKeyW, kErrorAccessDenied, (HKEY key, const char16_t* name), (key, name))
+  TAVIX_PASS(DWORD, GetTempPathW, 0, (DWORD length, char16_t* buffer), (length, buffer))
+  TAVIX_PASS(UINT, GetSystemWindowsDirectoryW, 0, (char16_t* buffer, UINT size), (buffer, size))
+  TAVIX_PASS(int, _waccess, -1, (const char16_t* path, int mode), (path, mode))
+  TAVIX_PASS(int, _wremove, -1, (const char16_t* path), (path))
   TAVIX_PASS(HANDLE, CreateFileW, InvalidHandleValue(),
              (const char16_t* name, DWORD access, DWORD share, const void* security,
               DWORD disposition, DWORD flags, HANDLE templateFile),
-             ("CreateFileW"), (name, access, share, security, disposition, flags, templateFile))
-  TAVIX_PASS(DWORD, GetFileType, 0, (HANDLE file), ("GetFileType"), (file))
+             (name, access, share, security, disposition, flags, templateFile))
+  TAVIX_PASS(DWORD, GetFileType, 0, (HANDLE file), (file))
   TAVIX_PASS(BOOL, GetFileInformationByHandle, 0, (HANDLE file, FileInformation* information),
-             ("GetFileInformationByHandle"), (file, information))
-  TAVIX_PASS(BOOL, SetEndOfFile, 0, (HANDLE file), ("SetEndOfFile"), (file))
+             (file, information))
+  TAVIX_PASS(BOOL, SetEndOfFile, 0, (HANDLE file), (file))
   TAVIX_PASS(BOOL, WriteFile, 0,
              (HANDLE file, const void* buffer, DWORD size, DWORD* written, void* overlapped),
-             ("WriteFile"), (file, buffer, size, written, overlapped))
+             (file, buffer, size, written, overlapped))
   TAVIX_PASS(DWORD, GetFinalPathNameByHandleW, 0,
-             (HANDLE file, char16_t* path, DWORD size, DWORD flags), ("GetFinalPathNameByHandleW"),
-             (file, path, size, flags))
+             (HANDLE file, char16_t* path, DWORD size, DWORD flags), (file, path, size, flags))
   TAVIX_PASS(DWORD, GetFullPathNameW, 0,
              (const char16_t* name, DWORD length, char16_t* buffer, char16_t** filePart),
-             ("GetFullPathNameW"), (name, length, buffer, filePart))
+             (name, length, buffer, filePart))
   TAVIX_PASS(DWORD, GetLongPathNameW, 0, (const char16_t* shortPath, char16_t* path, DWORD length),
-             ("GetLongPathNameW"), (shortPath, path, length))
+             (shortPath, path, length))
   TAVIX_PASS(int, CompareStringOrdinal, 0,
              (const char16_t* one, int count1, const char16_t* two, int count2, BOOL ignoreCase),
-             ("CompareStringOrdinal"), (one, count1, two, count2, ignoreCase))
+             (one, count1, two, count2, ignoreCase))
 
  private:
   // Records the call; true when it is to fail.
