@@ -11,8 +11,8 @@ namespace tavix {
     return Win32Platform::Name Args;                          \
   }
 
-TestPlatform::TestPlatform() { SetCurrentPlatform(this); }
-TestPlatform::~TestPlatform() { SetCurrentPlatform(nullptr); }
+TestPlatform::TestPlatform() : replaced_(SetCurrentPlatform(this)) {}
+TestPlatform::~TestPlatform() { SetCurrentPlatform(replaced_); }
 
 std::size_t TestPlatform::Count(const std::string& function) const {
   return std::count_if(calls.begin(), calls.end(),
@@ -82,6 +82,9 @@ TAVIX_PASS(DWORD, GetFileType, 0, (HANDLE file), ("GetFileType"), (file))
 TAVIX_PASS(BOOL, GetFileInformationByHandle, 0, (HANDLE file, FileInformation* information),
            ("GetFileInformationByHandle"), (file, information))
 TAVIX_PASS(BOOL, SetEndOfFile, 0, (HANDLE file), ("SetEndOfFile"), (file))
+TAVIX_PASS(BOOL, SetFileInformationByHandle, 0,
+           (HANDLE file, DWORD infoClass, void* info, DWORD size), ("SetFileInformationByHandle"),
+           (file, infoClass, info, size))
 TAVIX_PASS(BOOL, WriteFile, 0,
            (HANDLE file, const void* buffer, DWORD size, DWORD* written, void* overlapped),
            ("WriteFile"), (file, buffer, size, written, overlapped))
@@ -97,5 +100,14 @@ TAVIX_PASS(DWORD, GetLongPathNameW, 0, (const char16_t* shortPath, char16_t* pat
 TAVIX_PASS(int, CompareStringOrdinal, 0,
            (const char16_t* one, int count1, const char16_t* two, int count2, BOOL ignoreCase),
            ("CompareStringOrdinal"), (one, count1, two, count2, ignoreCase))
+TAVIX_PASS(HANDLE, GetCurrentProcess, nullptr, (), ("GetCurrentProcess"), ())
+TAVIX_PASS(BOOL, OpenProcessToken, 0, (HANDLE process, DWORD access, HANDLE* token),
+           ("OpenProcessToken"), (process, access, token))
+TAVIX_PASS(BOOL, GetTokenInformation, 0,
+           (HANDLE token, DWORD infoClass, void* info, DWORD length, DWORD* returned),
+           ("GetTokenInformation"), (token, infoClass, info, length, returned))
+TAVIX_PASS(BOOL, GetKernelObjectSecurity, 0,
+           (HANDLE object, DWORD wanted, void* descriptor, DWORD length, DWORD* needed),
+           ("GetKernelObjectSecurity"), (object, wanted, descriptor, length, needed))
 
 }  // namespace tavix

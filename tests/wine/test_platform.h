@@ -20,7 +20,8 @@ class TestPlatform : public Win32Platform {
     std::u16string text;  // registry calls: the subkey or value name
     REGSAM sam;           // opens and creates: the access asked for
   };
-  // Installs itself as the current platform.
+  // Installs itself as the current platform, and puts back the one it
+  // replaced when it goes.
   TestPlatform();
   ~TestPlatform() override;
 
@@ -55,6 +56,8 @@ class TestPlatform : public Win32Platform {
   DWORD GetFileType(HANDLE file) override;
   BOOL GetFileInformationByHandle(HANDLE file, FileInformation* information) override;
   BOOL SetEndOfFile(HANDLE file) override;
+  BOOL SetFileInformationByHandle(HANDLE file, DWORD fileInformationClass, void* fileInformation,
+                                  DWORD bufferSize) override;
   BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
                  void* overlapped) override;
   BOOL CloseHandle(HANDLE object) override;
@@ -66,8 +69,15 @@ class TestPlatform : public Win32Platform {
                          DWORD bufferLength) override;
   int CompareStringOrdinal(const char16_t* string1, int count1, const char16_t* string2, int count2,
                            BOOL ignoreCase) override;
+  HANDLE GetCurrentProcess() override;
+  BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token) override;
+  BOOL GetTokenInformation(HANDLE token, DWORD informationClass, void* information,
+                           DWORD informationLength, DWORD* returnLength) override;
+  BOOL GetKernelObjectSecurity(HANDLE object, DWORD requestedInformation, void* securityDescriptor,
+                               DWORD length, DWORD* lengthNeeded) override;
 
  private:
+  Platform* replaced_;
   // Records the call; true when it is to fail.
   bool Begin(const char* function, HKEY key = nullptr, const char16_t* text = nullptr,
              REGSAM sam = 0);
