@@ -73,7 +73,6 @@ constexpr DWORD kFileReadAttributes = 0x0080;
 constexpr DWORD kFileShareRead = 0x1;
 constexpr DWORD kFileShareWrite = 0x2;
 constexpr DWORD kCreateNew = 1;
-constexpr DWORD kOpenAlways = 4;
 constexpr DWORD kOpenExisting = 3;
 constexpr DWORD kFileAttributeNormal = 0x80;
 constexpr DWORD kFileAttributeReparsePoint = 0x400;
