@@ -39,6 +39,7 @@ std::u16string FinalPath(const ScopedHandle& entry) {
   return path;
 }
 
+// Letter case aside, as Windows itself looks names up.
 bool SamePath(const std::u16string& one, const std::u16string& other) {
   return !one.empty() && CurrentPlatform().CompareStringOrdinal(
                              one.data(), static_cast<int>(one.size()), other.data(),
@@ -52,7 +53,8 @@ std::u16string Join(const std::u16string& folder, const std::u16string& name) {
 // A folder on the way, opened as itself (a link at its end is not followed)
 // or following everything. Without FILE_SHARE_DELETE, and with FILE_TRAVERSE,
 // an access that takes part in sharing, so that while the handle is open no
-// one can rename or delete the entry and put something else at its name.
+// one can rename or delete the entry and put something else at its name;
+// READ_CONTROL to read a link's owner.
 ScopedHandle OpenFolder(const std::u16string& path, bool asItself) {
   return ScopedHandle(CurrentPlatform().CreateFileW(
       path.c_str(), kFileTraverse | kFileReadAttributes | kReadControl, kShareReadWrite, nullptr,
@@ -160,7 +162,8 @@ std::u16string CheckedFolder(const std::u16string& folder, std::vector<ScopedHan
     start = end + 1;
     pins.push_back(OpenFolder(prefix, true));
     FileInformation information{};
-    if (!CurrentPlatform().GetFileInformationByHandle(pins.back().get(), &information)) {
+    if (!pins.back().valid() ||
+        !CurrentPlatform().GetFileInformationByHandle(pins.back().get(), &information)) {
       return std::u16string();
     }
     if ((information.dwFileAttributes & kFileAttributeReparsePoint) == 0) {
