@@ -16,8 +16,8 @@ namespace tavix {
 
 class RunLog {
  public:
-  // Opens (creates or empties) the file at `path`, unless a link stands at
-  // that name (see LogFile). A failed open is silent.
+  // Opens (creates or empties) the file at `path`, unless its checks refuse
+  // it (see LogFile). A failed or refused open is silent.
   explicit RunLog(const std::u16string& path);
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;

@@ -24,6 +24,10 @@ Platform& CurrentPlatform() {
   return *g_platform;
 }
 
-void SetCurrentPlatform(Platform* platform) { g_platform = platform; }
+Platform* SetCurrentPlatform(Platform* platform) {
+  Platform* const replaced = g_platform;
+  g_platform = platform;
+  return replaced;
+}
 
 }  // namespace tavix

@@ -24,7 +24,8 @@ using BYTE = std::uint8_t;
 struct RegKeyTag;
 using HKEY = RegKeyTag*;
 
-// An open file. Opaque: the value is the Windows handle itself.
+// An open file, folder, token or process. Opaque: the value is the Windows
+// handle itself.
 struct FileTag;
 using HANDLE = FileTag*;
 using BOOL = std::int32_t;
@@ -66,16 +67,26 @@ constexpr REGSAM kKeyRead = 0x20019;
 constexpr REGSAM kKeyWrite = 0x20006;
 
 constexpr DWORD kGenericWrite = 0x40000000;
+constexpr DWORD kDelete = 0x00010000;
+constexpr DWORD kFileTraverse = 0x0020;
 constexpr DWORD kFileReadAttributes = 0x0080;
 constexpr DWORD kFileShareRead = 0x1;
 constexpr DWORD kFileShareWrite = 0x2;
-constexpr DWORD kOpenAlways = 4;
+constexpr DWORD kCreateNew = 1;
+constexpr DWORD kOpenExisting = 3;
 constexpr DWORD kFileAttributeNormal = 0x80;
 constexpr DWORD kFileAttributeReparsePoint = 0x400;
 constexpr DWORD kFileFlagOpenReparsePoint = 0x00200000;
+constexpr DWORD kFileFlagBackupSemantics = 0x02000000;
+constexpr DWORD kFileDispositionInfo = 4;  // FILE_INFO_BY_HANDLE_CLASS
 constexpr DWORD kFileTypeDisk = 1;
 constexpr DWORD kFileTypeChar = 2;
 constexpr int kCstrEqual = 2;
+
+constexpr DWORD kTokenQuery = 0x0008;
+constexpr DWORD kTokenUser = 1;  // TOKEN_INFORMATION_CLASS
+constexpr DWORD kTokenElevation = 20;
+constexpr DWORD kOwnerSecurityInformation = 0x1;
 
 constexpr DWORD kRegOptionNonVolatile = 0;
 constexpr DWORD kRegNone = 0;
@@ -109,6 +120,26 @@ struct FileInformation {
   DWORD nNumberOfLinks;
   DWORD nFileIndexHigh;
   DWORD nFileIndexLow;
+};
+
+// OVERLAPPED, field for field.
+struct Overlapped {
+  std::uintptr_t Internal;
+  std::uintptr_t InternalHigh;
+  DWORD Offset;
+  DWORD OffsetHigh;
+  HANDLE hEvent;
+};
+
+// TOKEN_USER, field for field: the SID it points to lies in the same buffer.
+struct TokenUserInformation {
+  const void* Sid;
+  DWORD Attributes;
+};
+
+// FILE_DISPOSITION_INFO, field for field.
+struct FileDispositionInformation {
+  BYTE DeleteFile;
 };
 
 class Platform {
@@ -149,6 +180,8 @@ class Platform {
   virtual DWORD GetFileType(HANDLE file) = 0;
   virtual BOOL GetFileInformationByHandle(HANDLE file, FileInformation* information) = 0;
   virtual BOOL SetEndOfFile(HANDLE file) = 0;
+  virtual BOOL SetFileInformationByHandle(HANDLE file, DWORD fileInformationClass,
+                                          void* fileInformation, DWORD bufferSize) = 0;
   virtual BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
                          void* overlapped) = 0;
   virtual BOOL CloseHandle(HANDLE object) = 0;
@@ -164,12 +197,24 @@ class Platform {
   // kCstrEqual when the two texts are equal; 0 on failure.
   virtual int CompareStringOrdinal(const char16_t* string1, int count1, const char16_t* string2,
                                    int count2, BOOL ignoreCase) = 0;
+
+  // The run's rights and an object's owner; the BOOL calls nonzero on success.
+  // GetCurrentProcess gives a pseudo handle, which is never closed.
+  virtual HANDLE GetCurrentProcess() = 0;
+  virtual BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token) = 0;
+  virtual BOOL GetTokenInformation(HANDLE token, DWORD informationClass, void* information,
+                                   DWORD informationLength, DWORD* returnLength) = 0;
+  // Writes a self-relative security descriptor.
+  virtual BOOL GetKernelObjectSecurity(HANDLE object, DWORD requestedInformation,
+                                       void* securityDescriptor, DWORD length,
+                                       DWORD* lengthNeeded) = 0;
 };
 
 // The platform the core runs on. Set once by the entry point (or a test)
 // before any other call; the core reaches the operating system only here.
+// SetCurrentPlatform returns the platform it replaces.
 Platform& CurrentPlatform();
-void SetCurrentPlatform(Platform* platform);
+Platform* SetCurrentPlatform(Platform* platform);
 
 }  // namespace tavix
 

@@ -1,6 +1,7 @@
 #include "platform/win32_platform.h"
 
 #include <io.h>
+#include <stddef.h>
 #include <stdio.h>
 #include <windows.h>
 
@@ -19,6 +20,18 @@ wchar_t* W(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
 
 static_assert(sizeof(SystemTime) == sizeof(SYSTEMTIME), "SYSTEMTIME layout");
 static_assert(sizeof(FileInformation) == sizeof(BY_HANDLE_FILE_INFORMATION), "file information");
+static_assert(sizeof(Overlapped) == sizeof(OVERLAPPED) &&
+                  offsetof(Overlapped, Offset) == offsetof(OVERLAPPED, Offset) &&
+                  offsetof(Overlapped, hEvent) == offsetof(OVERLAPPED, hEvent),
+              "OVERLAPPED layout");
+static_assert(sizeof(TokenUserInformation) == sizeof(TOKEN_USER) &&
+                  offsetof(TokenUserInformation, Sid) == offsetof(TOKEN_USER, User.Sid),
+              "TOKEN_USER layout");
+static_assert(sizeof(FileDispositionInformation) == sizeof(FILE_DISPOSITION_INFO),
+              "FILE_DISPOSITION_INFO layout");
+static_assert(kFileDispositionInfo == FileDispositionInfo && kTokenUser == TokenUser &&
+                  kTokenElevation == TokenElevation,
+              "information classes");
 
 // The seam's roots must be the very handles windows.h names. GCC folds the
 // casts in those macros inside an array bound, so a mismatch fails to build.
@@ -102,6 +115,13 @@ BOOL Win32Platform::GetFileInformationByHandle(HANDLE file, FileInformation* inf
 
 BOOL Win32Platform::SetEndOfFile(HANDLE file) { return ::SetEndOfFile(F(file)); }
 
+BOOL Win32Platform::SetFileInformationByHandle(HANDLE file, DWORD fileInformationClass,
+                                               void* fileInformation, DWORD bufferSize) {
+  return ::SetFileInformationByHandle(F(file),
+                                      static_cast<FILE_INFO_BY_HANDLE_CLASS>(fileInformationClass),
+                                      fileInformation, bufferSize);
+}
+
 BOOL Win32Platform::WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite,
                               DWORD* bytesWritten, void* overlapped) {
   return ::WriteFile(F(file), buffer, bytesToWrite, reinterpret_cast<LPDWORD>(bytesWritten),
@@ -129,6 +149,28 @@ DWORD Win32Platform::GetLongPathNameW(const char16_t* shortPath, char16_t* longP
 int Win32Platform::CompareStringOrdinal(const char16_t* string1, int count1,
                                         const char16_t* string2, int count2, BOOL ignoreCase) {
   return ::CompareStringOrdinal(W(string1), count1, W(string2), count2, ignoreCase);
+}
+
+HANDLE Win32Platform::GetCurrentProcess() {
+  return reinterpret_cast<HANDLE>(::GetCurrentProcess());
+}
+
+BOOL Win32Platform::OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token) {
+  return ::OpenProcessToken(F(process), desiredAccess, reinterpret_cast<PHANDLE>(token));
+}
+
+BOOL Win32Platform::GetTokenInformation(HANDLE token, DWORD informationClass, void* information,
+                                        DWORD informationLength, DWORD* returnLength) {
+  return ::GetTokenInformation(F(token), static_cast<TOKEN_INFORMATION_CLASS>(informationClass),
+                               information, informationLength,
+                               reinterpret_cast<PDWORD>(returnLength));
+}
+
+BOOL Win32Platform::GetKernelObjectSecurity(HANDLE object, DWORD requestedInformation,
+                                            void* securityDescriptor, DWORD length,
+                                            DWORD* lengthNeeded) {
+  return ::GetKernelObjectSecurity(F(object), requestedInformation, securityDescriptor, length,
+                                   reinterpret_cast<LPDWORD>(lengthNeeded));
 }
 
 }  // namespace tavix

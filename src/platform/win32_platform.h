@@ -31,6 +31,8 @@ class Win32Platform : public Platform {
   DWORD GetFileType(HANDLE file) override;
   BOOL GetFileInformationByHandle(HANDLE file, FileInformation* information) override;
   BOOL SetEndOfFile(HANDLE file) override;
+  BOOL SetFileInformationByHandle(HANDLE file, DWORD fileInformationClass, void* fileInformation,
+                                  DWORD bufferSize) override;
   BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten,
                  void* overlapped) override;
   BOOL CloseHandle(HANDLE object) override;
@@ -42,6 +44,12 @@ class Win32Platform : public Platform {
                          DWORD bufferLength) override;
   int CompareStringOrdinal(const char16_t* string1, int count1, const char16_t* string2, int count2,
                            BOOL ignoreCase) override;
+  HANDLE GetCurrentProcess() override;
+  BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, HANDLE* token) override;
+  BOOL GetTokenInformation(HANDLE token, DWORD informationClass, void* information,
+                           DWORD informationLength, DWORD* returnLength) override;
+  BOOL GetKernelObjectSecurity(HANDLE object, DWORD requestedInformation, void* securityDescriptor,
+                               DWORD length, DWORD* lengthNeeded) override;
 };
 
 }  // namespace tavix

@@ -28,8 +28,10 @@ class TestPlatform : public Win32Platform {
     std::u16string text;
     REGSAM sam;
   };
-  TestPlatform() { SetCurrentPlatform(this); }
-  ~TestPlatform() override { SetCurrentPlatform(nullptr); }
+  // Installs itself as the current platform, and puts back the one it
+  // replaced when it goes.
+  TestPlatform() : replaced_(SetCurrentPlatform(this)) {}
+  ~TestPlatform() override { SetCurrentPlatform(replaced_); }
 
   std::vector<Call> calls;
   // Asked before each call with its index in `calls`: true fails the call.
@@ -92,6 +94,8 @@ class TestPlatform : public Win32Platform {
   TAVIX_PASS(BOOL, GetFileInformationByHandle, 0, (HANDLE file, FileInformation* information),
              (file, information))
   TAVIX_PASS(BOOL, SetEndOfFile, 0, (HANDLE file), (file))
+  TAVIX_PASS(BOOL, SetFileInformationByHandle, 0,
+             (HANDLE file, DWORD infoClass, void* info, DWORD size), (file, infoClass, info, size))
   TAVIX_PASS(BOOL, WriteFile, 0,
              (HANDLE file, const void* buffer, DWORD size, DWORD* written, void* overlapped),
              (file, buffer, size, written, overlapped))
@@ -106,7 +110,18 @@ class TestPlatform : public Win32Platform {
              (const char16_t* one, int count1, const char16_t* two, int count2, BOOL ignoreCase),
              (one, count1, two, count2, ignoreCase))
 
+  TAVIX_PASS(HANDLE, GetCurrentProcess, nullptr, (), ())
+  TAVIX_PASS(BOOL, OpenProcessToken, 0, (HANDLE process, DWORD access, HANDLE* token),
+             (process, access, token))
+  TAVIX_PASS(BOOL, GetTokenInformation, 0,
+             (HANDLE token, DWORD infoClass, void* info, DWORD length, DWORD* returned),
+             (token, infoClass, info, length, returned))
+  TAVIX_PASS(BOOL, GetKernelObjectSecurity, 0,
+             (HANDLE object, DWORD wanted, void* descriptor, DWORD length, DWORD* needed),
+             (object, wanted, descriptor, length, needed))
+
  private:
+  Platform* replaced_;
   // Records the call; true when it is to fail.
   bool Begin(const char* function, HKEY key = nullptr, const char16_t* text = nullptr,
              REGSAM sam = 0) {
