@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: host unit tests (plain and under the
-# sanitizers), the registry suite on both registries, the scenarios on the
-# simulated platform and on the real exes under 64-bit and 32-bit Wine, the
-# release checks of both exes, fuzzing for a few seconds per target, and the
-# style checks. TAVIX_SKIP_X86=1 leaves the 32-bit Wine out (its tests then
+# Builds everything and runs every test: the Windows test program against the
+# real exes under 64-bit and 32-bit Wine, the text routines' host tests (plain
+# and under the sanitizers), the release checks of both exes, fuzzing for a few
+# seconds, and the style checks. TAVIX_SKIP_X86=1 leaves the 32-bit Wine out (its tests then
 # show as skipped).
 set -euo pipefail
 cd "$(dirname "$0")/.."

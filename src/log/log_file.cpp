@@ -95,7 +95,7 @@ bool RunIsElevated() {
     return true;
   }
   // SYSTEM counts whether or not its token says it is elevated.
-  BYTE user[128] = {};
+  alignas(void*) BYTE user[128] = {};
   if (!platform.GetTokenInformation(token.get(), kTokenUser, user, sizeof user, &size)) {
     return true;
   }
