@@ -14,7 +14,7 @@
 #include <optional>
 
 #include "log/log_file.h"
-#include "test_platform.h"
+#include "machine.h"
 
 namespace tavix {
 namespace {
@@ -24,11 +24,7 @@ const fs::path kLogs = L"C:\\tavix\\logs";
 const fs::path kReal = kLogs / L"the real folder";
 constexpr wchar_t kName[] = L"VelmoranTavix_TransformsCleanUp.log";
 
-std::optional<std::string> Read(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::optional<std::string> Read(const fs::path& file) { return GetFile(file.u16string()); }
 
 enum Run { kElevated, kLimited, kSystem };  // kSystem: SYSTEM, the token not elevated
 

@@ -13,7 +13,8 @@
 
 namespace tavix {
 
-// A call that is to fail answers as its API does on failure, without reaching Windows.
+// A call that is to fail answers as its API does on failure, without reaching
+// Windows. The arguments keep the seam's order (platform/platform.h).
 #define TAVIX_PASS(Type, Name, Failure, Params, Args) \
   Type Name Params override {                         \
     if (Begin(#Name)) return Failure;                 \
@@ -72,53 +73,39 @@ class TestPlatform : public Win32Platform {
     Win32Platform::GetLocalTime(time);
   }
   TAVIX_PASS(LONG, RegQueryValueExW, kErrorAccessDenied,
-             (HKEY key, const char16_t* name, DWORD* reserved, DWORD* type, BYTE* data,
-              DWORD* cbData),
-             (key, name, reserved, type, data, cbData))
+             (HKEY k, const char16_t* n, DWORD* r, DWORD* t, BYTE* d, DWORD* c), (k, n, r, t, d, c))
   TAVIX_PASS(LONG, RegSetValueExW, kErrorAccessDenied,
-             (HKEY key, const char16_t* name, DWORD reserved, DWORD type, const BYTE* data,
-              DWORD cbData),
-             (key, name, reserved, type, data, cbData))
-  TAVIX_PASS(LONG, RegDeleteValueW, kErrorAccessDenied, (HKEY key, const char16_t* name),
-             (key, name))
-  TAVIX_PASS(LONG, RegDeleteKeyW, kErrorAccessDenied, (HKEY key, const char16_t* name), (key, name))
-  TAVIX_PASS(DWORD, GetTempPathW, 0, (DWORD length, char16_t* buffer), (length, buffer))
-  TAVIX_PASS(UINT, GetSystemWindowsDirectoryW, 0, (char16_t* buffer, UINT size), (buffer, size))
-  TAVIX_PASS(int, _waccess, -1, (const char16_t* path, int mode), (path, mode))
-  TAVIX_PASS(int, _wremove, -1, (const char16_t* path), (path))
+             (HKEY k, const char16_t* n, DWORD r, DWORD t, const BYTE* d, DWORD c),
+             (k, n, r, t, d, c))
+  TAVIX_PASS(LONG, RegDeleteValueW, kErrorAccessDenied, (HKEY k, const char16_t* n), (k, n))
+  TAVIX_PASS(LONG, RegDeleteKeyW, kErrorAccessDenied, (HKEY k, const char16_t* n), (k, n))
+  TAVIX_PASS(DWORD, GetTempPathW, 0, (DWORD n, char16_t* b), (n, b))
+  TAVIX_PASS(UINT, GetSystemWindowsDirectoryW, 0, (char16_t* b, UINT n), (b, n))
+  TAVIX_PASS(int, _waccess, -1, (const char16_t* p, int m), (p, m))
+  TAVIX_PASS(int, _wremove, -1, (const char16_t* p), (p))
   TAVIX_PASS(HANDLE, CreateFileW, InvalidHandleValue(),
-             (const char16_t* name, DWORD access, DWORD share, const void* security,
-              DWORD disposition, DWORD flags, HANDLE templateFile),
-             (name, access, share, security, disposition, flags, templateFile))
-  TAVIX_PASS(DWORD, GetFileType, 0, (HANDLE file), (file))
-  TAVIX_PASS(BOOL, GetFileInformationByHandle, 0, (HANDLE file, FileInformation* information),
-             (file, information))
-  TAVIX_PASS(BOOL, SetEndOfFile, 0, (HANDLE file), (file))
-  TAVIX_PASS(BOOL, SetFileInformationByHandle, 0,
-             (HANDLE file, DWORD infoClass, void* info, DWORD size), (file, infoClass, info, size))
-  TAVIX_PASS(BOOL, WriteFile, 0,
-             (HANDLE file, const void* buffer, DWORD size, DWORD* written, void* overlapped),
-             (file, buffer, size, written, overlapped))
-  TAVIX_PASS(DWORD, GetFinalPathNameByHandleW, 0,
-             (HANDLE file, char16_t* path, DWORD size, DWORD flags), (file, path, size, flags))
-  TAVIX_PASS(DWORD, GetFullPathNameW, 0,
-             (const char16_t* name, DWORD length, char16_t* buffer, char16_t** filePart),
-             (name, length, buffer, filePart))
-  TAVIX_PASS(DWORD, GetLongPathNameW, 0, (const char16_t* shortPath, char16_t* path, DWORD length),
-             (shortPath, path, length))
+             (const char16_t* n, DWORD a, DWORD s, const void* sa, DWORD d, DWORD f, HANDLE t),
+             (n, a, s, sa, d, f, t))
+  TAVIX_PASS(DWORD, GetFileType, 0, (HANDLE f), (f))
+  TAVIX_PASS(BOOL, GetFileInformationByHandle, 0, (HANDLE f, FileInformation* i), (f, i))
+  TAVIX_PASS(BOOL, SetEndOfFile, 0, (HANDLE f), (f))
+  TAVIX_PASS(BOOL, SetFileInformationByHandle, 0, (HANDLE f, DWORD c, void* i, DWORD n),
+             (f, c, i, n))
+  TAVIX_PASS(BOOL, WriteFile, 0, (HANDLE f, const void* b, DWORD n, DWORD* w, void* o),
+             (f, b, n, w, o))
+  TAVIX_PASS(DWORD, GetFinalPathNameByHandleW, 0, (HANDLE f, char16_t* p, DWORD n, DWORD g),
+             (f, p, n, g))
+  TAVIX_PASS(DWORD, GetFullPathNameW, 0, (const char16_t* p, DWORD n, char16_t* b, char16_t** f),
+             (p, n, b, f))
+  TAVIX_PASS(DWORD, GetLongPathNameW, 0, (const char16_t* p, char16_t* b, DWORD n), (p, b, n))
   TAVIX_PASS(int, CompareStringOrdinal, 0,
-             (const char16_t* one, int count1, const char16_t* two, int count2, BOOL ignoreCase),
-             (one, count1, two, count2, ignoreCase))
-
+             (const char16_t* a, int m, const char16_t* b, int n, BOOL i), (a, m, b, n, i))
   TAVIX_PASS(HANDLE, GetCurrentProcess, nullptr, (), ())
-  TAVIX_PASS(BOOL, OpenProcessToken, 0, (HANDLE process, DWORD access, HANDLE* token),
-             (process, access, token))
-  TAVIX_PASS(BOOL, GetTokenInformation, 0,
-             (HANDLE token, DWORD infoClass, void* info, DWORD length, DWORD* returned),
-             (token, infoClass, info, length, returned))
-  TAVIX_PASS(BOOL, GetKernelObjectSecurity, 0,
-             (HANDLE object, DWORD wanted, void* descriptor, DWORD length, DWORD* needed),
-             (object, wanted, descriptor, length, needed))
+  TAVIX_PASS(BOOL, OpenProcessToken, 0, (HANDLE p, DWORD a, HANDLE* t), (p, a, t))
+  TAVIX_PASS(BOOL, GetTokenInformation, 0, (HANDLE t, DWORD c, void* i, DWORD n, DWORD* r),
+             (t, c, i, n, r))
+  TAVIX_PASS(BOOL, GetKernelObjectSecurity, 0, (HANDLE o, DWORD w, void* d, DWORD n, DWORD* r),
+             (o, w, d, n, r))
 
  private:
   Platform* replaced_;
