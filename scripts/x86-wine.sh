@@ -23,10 +23,17 @@ magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
 mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 
 say() { echo "x86-wine: $*" >&2; }
-# The Debian archive this machine's apt uses: the first source of bookworm packages.
+# The Debian archive this machine's apt uses: the first source of bookworm packages. apt lists
+# only sources whose package lists it has fetched.
 mirror() {
-  apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(TARGET_OF)' |
-    awk '$2 == "bookworm" && $3 == "deb" { print $1; exit }'
+  local uri try
+  for try in 1 2; do
+    uri=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(TARGET_OF)' |
+      awk '$2 == "bookworm" && $3 == "deb" { print $1; exit }')
+    [ -z "$uri" ] && [ $try = 1 ] && apt-get update -q >&2
+  done
+  [ -n "$uri" ] || die "apt has no source of bookworm packages"
+  echo "$uri"
 }
 die() { say "$*"; exit 1; }
 
