@@ -32,13 +32,16 @@ class BentPlatform : public TestPlatform {
  public:
   Run run = kElevated;
   const wchar_t* junction = nullptr;  // "linked" shows as a junction of this owner; L"": Wine's
+  bool reparseAtName = false;         // the log shows as a reparse point
 
   // Wine follows "linked" even when asked not to: the real folder shows.
   BOOL GetFileInformationByHandle(HANDLE file, FileInformation* information) override {
     char16_t path[MAX_PATH] = {};
     Win32Platform::GetFinalPathNameByHandleW(file, path, MAX_PATH, 0);
     const BOOL ok = TestPlatform::GetFileInformationByHandle(file, information);
-    if (junction && reinterpret_cast<wchar_t*>(path) == L"\\\\?\\" + kReal.wstring()) {
+    const std::wstring final = reinterpret_cast<wchar_t*>(path);
+    if ((junction && final == L"\\\\?\\" + kReal.wstring()) ||
+        (reparseAtName && final == L"\\\\?\\" + (kReal / kName).wstring())) {
       information->dwFileAttributes |= kFileAttributeReparsePoint;
     }
     return ok;
@@ -89,7 +92,9 @@ struct Case {
   Run run;
   const wchar_t* junction = nullptr;  // see BentPlatform
   const char* fails = nullptr;        // a call that fails each time
+  bool reparseAtName = false;
 };
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 constexpr wchar_t kTrustedInstaller[] =
     L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
@@ -98,6 +103,7 @@ const Case kCases[] = {
     {"ShortNames", nullptr, L"the real folder", kElevated},
     {"NotOnDisk", L"the real folder", nullptr, kElevated, nullptr, "GetFileType"},
     {"DanglingLinkAtName", L"dangling", nullptr, kElevated},
+    {"ReparsePointAtName", L"the real folder", nullptr, kElevated, nullptr, nullptr, true},
     {"FolderLinkElevated", L"linked", nullptr, kElevated},
     {"FolderLinkNotElevated", L"linked", L"the real folder", kLimited},
     {"FolderLinkAsSystem", L"linked", nullptr, kSystem},
@@ -130,6 +136,7 @@ TEST_P(LogFileTest, FollowsOnlyTrustedRedirections) {
       BentPlatform platform;
       platform.run = c.run;
       platform.junction = c.junction;
+      platform.reparseAtName = c.reparseAtName;
       platform.fails = [&](std::size_t i) {
         return c.fails && platform.calls[i].function == c.fails;
       };

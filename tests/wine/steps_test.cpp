@@ -102,10 +102,15 @@ TEST(StepsTest, ValueGrowsBetweenQueries) {
   EXPECT_EQ(ReadRegistryString(kProductKey, HkeyLocalMachine(), u"BuildVersion"), u"");
 }
 
-// Tests the steps' refusals of what the run never passes them, and an empty
-// message: a bare line end.
+// Tests the steps' refusals of what the run never passes them, the time of
+// day in front of each line, and an empty message: a bare line end.
 TEST(StepsTest, Refusals) {
-  TestPlatform platform;
+  struct : TestPlatform {
+    void GetLocalTime(SystemTime* time) override {
+      TestPlatform::GetLocalTime(time);
+      time->wHour = 9, time->wMinute = 5, time->wSecond = 7;
+    }
+  } platform;
   Reset();
   std::filesystem::create_directories(std::filesystem::path(kTemp));
   GetRunLog(kTemp);
@@ -115,10 +120,10 @@ TEST(StepsTest, Refusals) {
                RemoveTransformFile(u""));
   GetRunLog()->WriteLogLine(u"");
   ResetRunLogForTesting();
-  EXPECT_EQ(MaskTimeStamps(GetFile(kTemp + std::u16string(kLogName)).value()),
-            "##:##:##  ----- -->No updated on Transforms Register value --> Product Code and "
-            "Transforms file : \r\n\r\n##:##:##  --------------------------------- --> Product "
-            "Code : {6d2e47b1-0000-1033-0002-5a9c20f3e184}, Transforms file : P \r\n\r\n##:##:##  "
+  EXPECT_EQ(GetFile(kTemp + std::u16string(kLogName)),
+            "09:05:07  ----- -->No updated on Transforms Register value --> Product Code and "
+            "Transforms file : \r\n\r\n09:05:07  --------------------------------- --> Product "
+            "Code : {6d2e47b1-0000-1033-0002-5a9c20f3e184}, Transforms file : P \r\n\r\n09:05:07  "
             "Error --> Failed to remove file : \r\n\r\n");
   EXPECT_EQ(platform.Count("RegOpenKeyExW") + platform.Count("_wremove"), 0u);
 }
