@@ -18,6 +18,8 @@ check() {
 check machine '[[ $(x86_64-w64-mingw32-objdump -f "$exe") == *"file format $format"* ]]'
 check subsystem 'grep -qE "^Subsystem\s+00000002" <<<"$headers"'
 check imports '[ "$dlls" = "advapi32.dll kernel32.dll msvcrt.dll" ]'
+# Calls whose effect Wine does not show: no error boxes; the system's own Windows folder.
+check calls 'grep -q SetErrorMode <<<"$headers" && grep -q GetSystemWindowsDirectoryW <<<"$headers"'
 check icon '[ "$icons" = "16@4 16@8 32@4 32@8" ]'
 check manifest '[[ $manifest == *"level=\"asInvoker\" uiAccess=\"false\""* ]]'
 check version '[[ $version == *"Velmoran Tavix"* ]]'

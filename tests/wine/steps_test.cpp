@@ -118,14 +118,17 @@ TEST(StepsTest, Refusals) {
                RewriteTransformsValue(u"{6d2e47b1-0000-1033-0002-5a9c20f3e184}", u"") ||
                RewriteTransformsValue(u"{6d2e47b1-0000-1033-0002-5a9c20f3e184}", u"P") ||
                RemoveTransformFile(u""));
+  EXPECT_EQ(platform.Count("RegOpenKeyExW") + platform.Count("_wremove"), 0u);
+  // A known code whose value holds no path is no refusal.
+  EXPECT_TRUE(RewriteTransformsValue(u"{6D2E47B1-0000-1033-0002-5A9C20F3E184}", u"P"));
   GetRunLog()->WriteLogLine(u"");
   ResetRunLogForTesting();
   EXPECT_EQ(GetFile(kTemp + std::u16string(kLogName)),
             "09:05:07  ----- -->No updated on Transforms Register value --> Product Code and "
             "Transforms file : \r\n\r\n09:05:07  --------------------------------- --> Product "
             "Code : {6d2e47b1-0000-1033-0002-5a9c20f3e184}, Transforms file : P \r\n\r\n09:05:07  "
-            "Error --> Failed to remove file : \r\n\r\n");
-  EXPECT_EQ(platform.Count("RegOpenKeyExW") + platform.Count("_wremove"), 0u);
+            "Error --> Failed to remove file : \r\n09:05:07  ----- -->No updated on Transforms "
+            "Register value --> value : \r\n\r\n\r\n");
 }
 
 }  // namespace
