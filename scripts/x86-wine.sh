@@ -84,6 +84,8 @@ mount_root() {
   mount_once "$root/dev/pts" --bind /dev/pts
   mount_once "$root/dev/shm" -t tmpfs -o mode=1777,nosuid,nodev tmpfs
   # At the same path, so that the Z:\ paths of the project's files are the same inside and out.
+  # A mount left from an earlier checkout at this path that was deleted since is made afresh.
+  if mountpoint -q "$root$repo" && ! [ "$root$repo" -ef "$repo" ]; then umount "$root$repo"; fi
   mount_once "$root$repo" --bind "$repo"
 }
 
