@@ -166,10 +166,10 @@ std::string MaskTimeStamps(const std::string& log) {
 std::string U8(const std::u16string& text) { return WideToUtf8(text); }
 
 std::uint32_t RunOnce(const std::u16string& tempFolder, const std::u16string& arguments,
-                      TestPlatform* inProcess) {
+                      bool inProcess) {
   SetEnvironmentVariableW(L"TMP", W(tempFolder));
   SetEnvironmentVariableW(L"TEMP", W(tempFolder));
-  if (inProcess != nullptr) {
+  if (inProcess) {
     const int exitCode = RunCleanUp();
     ResetRunLogForTesting();  // closes the log as the end of the process does
     return static_cast<std::uint32_t>(exitCode);

@@ -44,9 +44,10 @@ std::string MaskTimeStamps(const std::string& log);  // each line's HH:MM:SS as 
 std::string U8(const std::u16string& text);
 
 // Runs the clean-up with that temporary folder: the exe as a child process,
-// or in this process over `inProcess`. The full 32-bit exit code.
+// or, `inProcess`, in this process over the current platform. The full
+// 32-bit exit code.
 std::uint32_t RunOnce(const std::u16string& tempFolder, const std::u16string& arguments = u"",
-                      TestPlatform* inProcess = nullptr);
+                      bool inProcess = false);
 
 extern const char16_t kTemp[], kLogName[];  // where the cases' log goes
 

@@ -321,7 +321,7 @@ TEST(FaultSweepTest, EveryCallOfTheTypicalRun) {
   {
     ASSERT_TRUE(Seed(kCases[0]));
     TestPlatform platform;
-    RunOnce(kTemp, u"", &platform);
+    RunOnce(kTemp, u"", true);
     calls = platform.calls;
   }
   // An elevated run follows no link on the way to its log but at the drive.
@@ -341,7 +341,7 @@ TEST(FaultSweepTest, EveryCallOfTheTypicalRun) {
     }
     TestPlatform platform;
     platform.fails = [i](std::size_t index) { return index == i; };
-    Check(kCases[0], RunOnce(kTemp, u"", &platform), e);
+    Check(kCases[0], RunOnce(kTemp, u"", true), e);
     EXPECT_EQ(platform.openKeys, 0) << "key handles left open";
     EXPECT_FALSE(platform.closedARoot);
   }
