@@ -1,31 +1,32 @@
 #include "app/build_gate.h"
 
+#include <windows.h>
+
 #include "app/product.h"
 #include "log/run_log.h"
-#include "platform/platform.h"
 #include "registry/registry_read.h"
 
 namespace tavix {
 namespace {
 
 struct KnownBuild {
-  const char16_t* version;
-  const char16_t* line;
+  const wchar_t* version;
+  const wchar_t* line;
 };
 
 // In the order they are tested. The line's text is fixed; it is not built
 // from the value read.
 constexpr KnownBuild kKnownBuilds[] = {
-    {u"1.0.43.27", u"----- --> Starting update: TAVIX_RTM_1_0_FOR_SUITES = 1.0.43.27."},
-    {u"1.0.43.24", u"----- --> Starting update: TAVIX_RTM_1_0_FOR_KESTRAVANE  = 1.0.43.24."},
-    {u"1.0.43.13", u"----- --> Starting update: TAVIX_RTM_1_0_FOR_ZIRK = 1.0.43.13."},
+    {L"1.0.43.27", L"----- --> Starting update: TAVIX_RTM_1_0_FOR_SUITES = 1.0.43.27."},
+    {L"1.0.43.24", L"----- --> Starting update: TAVIX_RTM_1_0_FOR_KESTRAVANE  = 1.0.43.24."},
+    {L"1.0.43.13", L"----- --> Starting update: TAVIX_RTM_1_0_FOR_ZIRK = 1.0.43.13."},
 };
 
 }  // namespace
 
 bool CheckBuildVersion() {
-  const std::u16string build =
-      ReadRegistryString(kProductSpecificKey, HkeyLocalMachine(), kBuildVersionValue);
+  const std::wstring build =
+      ReadRegistryString(kProductSpecificKey, HKEY_LOCAL_MACHINE, kBuildVersionValue);
   for (const KnownBuild& known : kKnownBuilds) {
     if (build == known.version) {
       GetRunLog()->WriteLogLine(known.line);
@@ -33,12 +34,12 @@ bool CheckBuildVersion() {
     }
   }
   GetRunLog()->WriteLogLine(
-      u"----- --> Velmoran Tavix has been updated. Current Build Version is : " + build);
+      L"----- --> Velmoran Tavix has been updated. Current Build Version is : " + build);
   return false;
 }
 
-std::u16string ReadProductCode() {
-  return ReadRegistryString(kProductSpecificKey, HkeyLocalMachine(), kProductCodeValue);
+std::wstring ReadProductCode() {
+  return ReadRegistryString(kProductSpecificKey, HKEY_LOCAL_MACHINE, kProductCodeValue);
 }
 
 }  // namespace tavix

@@ -13,7 +13,7 @@ bool CheckBuildVersion();
 
 // The installed product code exactly as stored, or empty when it cannot be
 // read. Logs nothing.
-std::u16string ReadProductCode();
+std::wstring ReadProductCode();
 
 }  // namespace tavix
 

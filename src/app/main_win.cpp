@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include "app/driver.h"
-#include "platform/win32_platform.h"
 
 namespace {
 
@@ -32,8 +31,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // with no one to click, such a box would stop the update for good.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   TrustOnlyAdministratorsRedirections();
-  // Static: the run log holds on to the platform until the process ends.
-  static tavix::Win32Platform platform;
-  tavix::SetCurrentPlatform(&platform);
   return tavix::RunCleanUp();
 }

@@ -1,35 +1,29 @@
 #include "app/transform_file.h"
 
+#include <io.h>
+#include <stdio.h>
+#include <windows.h>
+
 #include "log/run_log.h"
-#include "platform/platform.h"
 
 namespace tavix {
-namespace {
 
-constexpr UINT kFolderBufferUnits = 260;
-
-}  // namespace
-
-std::u16string BuildTransformFilePath(std::u16string productCode) {
-  if (productCode.empty()) return std::u16string();
-  const std::u16string tail = productCode + u"\\VelmoranTavix.mst";
+std::wstring BuildTransformFilePath(std::wstring productCode) {
+  if (productCode.empty()) return std::wstring();
+  const std::wstring tail = productCode + L"\\VelmoranTavix.mst";
 
   // One unit beyond what the call may fill, so the folder text is bounded
   // even when the buffer comes back full without a NUL.
-  char16_t folder[kFolderBufferUnits + 1] = {};
-  const UINT result = CurrentPlatform().GetSystemWindowsDirectoryW(folder, kFolderBufferUnits);
-  if (result == 0 || result > kFolderBufferUnits) {
-    return u"C:\\Windows\\Installer\\" + tail;
-  }
-  return std::u16string(folder) + u"\\Installer\\" + tail;
+  wchar_t folder[MAX_PATH + 1] = {};
+  const UINT result = GetSystemWindowsDirectoryW(folder, MAX_PATH);
+  if (result == 0 || result > MAX_PATH) return L"C:\\Windows\\Installer\\" + tail;
+  return std::wstring(folder) + L"\\Installer\\" + tail;
 }
 
-bool RemoveTransformFile(std::u16string path) {
-  Platform& platform = CurrentPlatform();
-  const bool removed =
-      platform._waccess(path.c_str(), 0) != -1 && platform._wremove(path.c_str()) == 0;
-  GetRunLog()->WriteLogLine(removed ? u"----- --> Removed file : " + path
-                                    : u"Error --> Failed to remove file : " + path);
+bool RemoveTransformFile(std::wstring path) {
+  const bool removed = _waccess(path.c_str(), 0) != -1 && _wremove(path.c_str()) == 0;
+  GetRunLog()->WriteLogLine(removed ? L"----- --> Removed file : " + path
+                                    : L"Error --> Failed to remove file : " + path);
   return removed;
 }
 

@@ -9,11 +9,11 @@ namespace tavix {
 // <Windows folder>\Installer\<product code>\VelmoranTavix.mst, with
 // "C:\Windows" when the Windows folder cannot be had. Empty for an empty
 // product code, without asking for the Windows folder.
-std::u16string BuildTransformFilePath(std::u16string productCode);
+std::wstring BuildTransformFilePath(std::wstring productCode);
 
 // Deletes the file if it exists and logs the outcome in one line. True when
 // the file was deleted.
-bool RemoveTransformFile(std::u16string path);
+bool RemoveTransformFile(std::wstring path);
 
 }  // namespace tavix
 

@@ -25,7 +25,7 @@ namespace tavix {
 // once, take no more bytes.
 class LogFile {
  public:
-  explicit LogFile(const std::u16string& path);
+  explicit LogFile(const std::wstring& path);
   LogFile(const LogFile&) = delete;
   LogFile& operator=(const LogFile&) = delete;
 

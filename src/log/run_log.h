@@ -18,37 +18,37 @@ class RunLog {
  public:
   // Opens (creates or empties) the file at `path`, unless its checks refuse
   // it (see LogFile). A failed or refused open is silent.
-  explicit RunLog(const std::u16string& path);
+  explicit RunLog(const std::wstring& path);
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;
 
   // Writes one line: time stamp and two blanks (for a non-empty message),
   // the message unchanged, and a line end.
-  void WriteLogLine(const std::u16string& message);
-
-  const std::u16string& filePath() const { return *filePath_; }
+  void WriteLogLine(const std::wstring& message);
 
  private:
-  std::unique_ptr<std::u16string> memoryText_;
-  std::unique_ptr<std::u16string> filePath_;
+  std::unique_ptr<std::wstring> memoryText_;
+  std::unique_ptr<std::wstring> filePath_;
   bool toFile_ = false;
   std::unique_ptr<LogFile> fileStream_;
   bool timeStamps_ = false;
 };
 
-// The log file's name, placed in the folder given to the first GetRunLog.
-extern const char16_t kRunLogFileName[];
-
 // Returns the process-wide log, never null. The first call creates it in
 // `folder` (the current directory when empty); later calls ignore `folder`.
 // The log is never destroyed and its file stays open until the process ends.
-RunLog* GetRunLog(const std::u16string& folder = std::u16string());
+RunLog* GetRunLog(const std::wstring& folder = std::wstring());
 
-// Destroys the process-wide log so that the next GetRunLog creates a new one.
+// Destroys the process-wide log, closing its file as the end of the process
+// does, so that the next GetRunLog creates a new one.
 void ResetRunLogForTesting();
 
-// Replaces every LF in `utf8` by CR LF.
-std::string ToCrLf(const std::string& utf8);
+// printf-style formatting with the C runtime's wide rules; never cut. A null
+// format, or output of no characters, gives the empty string.
+std::wstring FormatWideString(const wchar_t* format, ...);
+
+// UTF-8 form of `text`, an unpaired surrogate becoming U+FFFD.
+std::string WideToUtf8(const std::wstring& text);
 
 }  // namespace tavix
 

@@ -10,8 +10,8 @@ namespace tavix {
 // Empties `components`, then fills it with the pieces of `path` cut at every
 // character of `separators`, each trimmed of blanks (U+0020 only) at both
 // ends; pieces left empty are dropped. Quotes are ordinary characters.
-void SplitRegistryPath(const std::u16string& path, const std::u16string& separators,
-                       std::vector<std::u16string>& components);
+void SplitRegistryPath(const std::wstring& path, const std::wstring& separators,
+                       std::vector<std::wstring>& components);
 
 }  // namespace tavix
 

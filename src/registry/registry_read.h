@@ -3,9 +3,9 @@
 #ifndef TAVIX_REGISTRY_REGISTRY_READ_H_
 #define TAVIX_REGISTRY_REGISTRY_READ_H_
 
-#include <string>
+#include <windows.h>
 
-#include "platform/platform.h"
+#include <string>
 
 namespace tavix {
 
@@ -20,14 +20,14 @@ namespace tavix {
 // closed (ScopedRegKey takes care of both). A non-null `view` receives the
 // view flag the path was found under (KEY_WOW64_32KEY, KEY_WOW64_64KEY, or 0
 // for none, also when no view holds it).
-HKEY OpenRegistryPath(const char16_t* path, HKEY root, REGSAM* view = nullptr);
+HKEY OpenRegistryPath(const wchar_t* path, HKEY root, REGSAM* view = nullptr);
 
 // The text of value `valueName` of `path` below `root`: the data read as
 // UTF-16 up to the first NUL, whatever the value's type, an odd last byte
 // ignored. The empty string on any failure. A non-null `view` receives the
 // view flag of the key read, as from OpenRegistryPath.
-std::u16string ReadRegistryString(const char16_t* path, HKEY root, const char16_t* valueName,
-                                  REGSAM* view = nullptr);
+std::wstring ReadRegistryString(const wchar_t* path, HKEY root, const wchar_t* valueName,
+                                REGSAM* view = nullptr);
 
 }  // namespace tavix
 

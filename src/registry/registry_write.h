@@ -3,7 +3,7 @@
 #ifndef TAVIX_REGISTRY_REGISTRY_WRITE_H_
 #define TAVIX_REGISTRY_REGISTRY_WRITE_H_
 
-#include "platform/platform.h"
+#include <windows.h>
 
 namespace tavix {
 
@@ -17,7 +17,7 @@ namespace tavix {
 // (KEY_WOW64_32KEY, KEY_WOW64_64KEY, or 0 for the process's own view).
 // Returns true exactly when the final registry call succeeded; a null `path`
 // gives false and touches nothing. Keys created stay even when it fails.
-bool WriteRegistryString(const char16_t* path, const char16_t* valueName, const char16_t* text,
+bool WriteRegistryString(const wchar_t* path, const wchar_t* valueName, const wchar_t* text,
                          REGSAM view = 0);
 
 }  // namespace tavix

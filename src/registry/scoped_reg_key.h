@@ -2,13 +2,13 @@
 #ifndef TAVIX_REGISTRY_SCOPED_REG_KEY_H_
 #define TAVIX_REGISTRY_SCOPED_REG_KEY_H_
 
-#include "platform/platform.h"
+#include <windows.h>
 
 namespace tavix {
 
-// Closes its key through the current platform when it goes out of scope.
-// A predefined root is held but never closed: Windows may hand one back for
-// a null subkey, and it is not ours to close.
+// Closes its key when it goes out of scope. A predefined root is held but
+// never closed: Windows hands one back for a null subkey below it, and it is
+// not ours to close.
 class ScopedRegKey {
  public:
   ScopedRegKey() = default;
@@ -32,7 +32,9 @@ class ScopedRegKey {
     return key;
   }
   void reset() {
-    if (key_ != nullptr && !IsPredefinedKey(key_)) CurrentPlatform().RegCloseKey(key_);
+    // HKEY_CLASSES_ROOT up to HKEY_CURRENT_USER_LOCAL_SETTINGS.
+    const ULONG_PTR first = reinterpret_cast<ULONG_PTR>(HKEY_CLASSES_ROOT);
+    if (key_ != nullptr && reinterpret_cast<ULONG_PTR>(key_) - first > 7) RegCloseKey(key_);
     key_ = nullptr;
   }
   // For out-parameters: closes any key held first, so none leaks.

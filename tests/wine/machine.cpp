@@ -1,71 +1,36 @@
 // The machine, and the test program's entry:
-//   wine_tests.exe [--exe=<Windows path of the exe>] [GoogleTest flags]
+//   wine_tests.exe [--exe=<Windows path of the exe>] [--planted-link] [GoogleTest flags]
 #include "machine.h"
 
 #include <gtest/gtest.h>
-#include <windows.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 
 #include "app/driver.h"
 #include "log/run_log.h"
-#include "log/text.h"
-#include "registry/scoped_reg_key.h"
 
 namespace tavix {
 
 namespace fs = std::filesystem;
-const char16_t kProductKey[] = u"Software\\Velmoran\\Velmoran Tavix\\R1.0\\ProductSpecific";
-const char16_t kInstaller32[] = u"Installer\\Products\\1B74E2D6000033010020A5C9023F1E48";
-const char16_t kInstaller64[] = u"Installer\\Products\\1B74E2D6000033011020A5C9023F1E48";
-const char16_t kTemp[] = u"C:\\tavix\\temp\\";
-const char16_t kLogName[] = u"VelmoranTavix_TransformsCleanUp.log";
-std::u16string g_exe;
+std::wstring g_exe;
 bool g_plantedLink = false;
 
 namespace {
 
-const wchar_t* W(const std::u16string& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-const struct {
-  HKEY root;
-  const char16_t* path;
-} kKeys[] = {{HkeyLocalMachine(), kProductKey},
-             {HkeyCurrentUser(), kProductKey},
-             {HkeyClassesRoot(), kInstaller32},
-             {HkeyClassesRoot(), kInstaller64}};
-const char16_t kBackup[] = u"Software\\Velmoran\\Velmoran Tavix\\R1.0\\TestBackup";
-::HKEY H(HKEY key) { return reinterpret_cast<::HKEY>(key); }
+const std::pair<HKEY, const wchar_t*> kKeys[] = {{HKEY_LOCAL_MACHINE, kProductKey},
+                                                 {HKEY_CURRENT_USER, kProductKey},
+                                                 {HKEY_CLASSES_ROOT, kInstaller32},
+                                                 {HKEY_CLASSES_ROOT, kInstaller64}};
+// Stands while the tests run: keys found with it are this program's own.
+constexpr wchar_t kMarker[] = L"Software\\Velmoran\\Velmoran Tavix tests running";
 
-// Copies each of the product's keys (both views) to or from the backup below
-// HKEY_CURRENT_USER; true when one of them holds a real installation.
-bool Backup(bool restore) {
-  bool installed = false;
-  int n = 0;
-  for (const auto& key : kKeys) {
-    for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-      const std::wstring saved = W(kBackup) + (L"\\" + std::to_wstring(n++));
-      ::HKEY from = nullptr, to = nullptr;
-      if (restore && RegOpenKeyExW(H(HkeyCurrentUser()), saved.c_str(), 0, KEY_READ, &from) == 0)
-        RegCreateKeyExW(H(key.root), W(key.path), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
-                        &to, nullptr);
-      if (!restore && RegOpenKeyExW(H(key.root), W(key.path), 0, KEY_READ | view, &from) == 0) {
-        for (const wchar_t* value : {L"BuildVersion", L"upiMasterID", L"ProductName"})
-          installed |= RegQueryValueExW(from, value, nullptr, nullptr, nullptr, nullptr) == 0;
-        RegCreateKeyExW(H(HkeyCurrentUser()), saved.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &to, nullptr);
-      }
-      if (from && to) RegCopyTreeW(from, nullptr, to);
-      if (from) RegCloseKey(from);
-      if (to) RegCloseKey(to);
-    }
-  }
-  if (restore) RegDeleteTreeW(H(HkeyCurrentUser()), W(kBackup));
-  return installed;
+bool Exists(HKEY root, const wchar_t* path, REGSAM view = 0) {
+  HKEY key = nullptr;
+  const bool exists = RegOpenKeyExW(root, path, 0, KEY_READ | view, &key) == ERROR_SUCCESS;
+  if (exists) RegCloseKey(key);
+  return exists;
 }
 
 }  // namespace
@@ -76,20 +41,18 @@ bool TwoViews() {
 }
 
 void Reset(bool files) {
-  for (const auto& key : kKeys) {
+  for (const auto& [root, path] : kKeys) {
     for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-      ::HKEY open = nullptr;
-      if (RegOpenKeyExW(H(key.root), W(key.path), 0, KEY_ALL_ACCESS | view, &open) == 0) {
-        RegDeleteTreeW(open, nullptr);
-        RegCloseKey(open);
-        RegDeleteKeyExW(H(key.root), W(key.path), view, 0);
-      }
+      HKEY key = nullptr;
+      if (RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) continue;
+      RegDeleteTreeW(key, nullptr);
+      RegCloseKey(key);
+      RegDeleteKeyExW(root, path, view, 0);
     }
   }
   if (!files) return;
-  for (const wchar_t* tree :
-       {L"C:\\tavix", L"C:\\windows\\Installer\\{6D2E47B1-0000-1033-0002-5A9C20F3E184}",
-        L"C:\\windows\\Installer\\{6D2E47B1-0000-1033-0102-5A9C20F3E184}"}) {
+  const std::wstring installer = L"C:\\windows\\Installer\\";
+  for (const std::wstring& tree : {std::wstring(L"C:\\tavix"), installer + kCode32, installer + kCode64}) {
     std::error_code ignored;
     for (const auto& entry : fs::recursive_directory_iterator(tree, ignored))
       SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
@@ -97,125 +60,111 @@ void Reset(bool files) {
   }
 }
 
-void PutFile(const std::u16string& path, const std::string& bytes, bool readOnly) {
+void PutFile(const std::wstring& path, const std::string& bytes, bool readOnly) {
   fs::create_directories(fs::path(path).parent_path());
   std::ofstream(fs::path(path), std::ios::binary) << bytes;
-  if (readOnly) SetFileAttributesW(W(path), FILE_ATTRIBUTE_READONLY);
+  if (readOnly) SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
 }
 
-std::optional<std::string> GetFile(const std::u16string& path) {
+std::optional<std::string> GetFile(const std::wstring& path) {
   std::ifstream file(fs::path(path), std::ios::binary);
   if (!file) return std::nullopt;
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-std::vector<BYTE> Utf16Bytes(const std::u16string& text) {
-  const auto* bytes = reinterpret_cast<const BYTE*>(text.data());
-  return std::vector<BYTE>(bytes, bytes + text.size() * 2);
-}
-
-void PutValue(HKEY root, REGSAM view, const std::u16string& path, const std::u16string& name,
-              const RegValue& value) {
-  ::HKEY key = nullptr;
-  ASSERT_EQ(
-      RegCreateKeyExW(H(root), W(path), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr),
-      0);
-  EXPECT_EQ(RegSetValueExW(key, W(name), 0, value.type, value.data.data(),
-                           static_cast<DWORD>(value.data.size())),
-            0);
+void PutValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name, DWORD type,
+              const std::wstring& data) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key,
+                            nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                           static_cast<DWORD>(data.size() * 2)),
+            ERROR_SUCCESS);
   RegCloseKey(key);
 }
 
-void PutString(HKEY root, REGSAM view, const std::u16string& path, const std::u16string& name,
-               const std::u16string& text, DWORD type) {
-  PutValue(root, view, path, name, {type, Utf16Bytes(text + u'\0')});
+void PutString(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name,
+               const std::wstring& text, DWORD type) {
+  PutValue(root, view, path, name, type, text + L'\0');
 }
 
-std::string ShowValue(const std::optional<RegValue>& value) {
-  if (!value) return "(none)";
-  std::u16string text(value->data.size() / 2, u'\0');
-  std::memcpy(&text[0], value->data.data(), text.size() * 2);
-  return "type " + std::to_string(value->type) + ": " + U8(text);
+std::string Shown(DWORD type, const std::wstring& data) {
+  std::string text = U8(data);
+  std::replace(text.begin(), text.end(), '\0', '|');
+  return "type " + std::to_string(type) + ": " + text;
 }
 
-std::string ShowValue(HKEY root, REGSAM view, const std::u16string& path,
-                      const std::u16string& name) {
-  RegValue value{0, std::vector<BYTE>(4096)};
-  ::DWORD size = 4096, type = 0;
-  ::HKEY key = nullptr;
-  const bool found = RegOpenKeyExW(H(root), W(path), 0, KEY_READ | view, &key) == 0 &&
-                     RegQueryValueExW(key, W(name), nullptr, &type, value.data.data(), &size) == 0;
+std::string ShowValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name) {
+  std::wstring data(2048, L'\0');
+  DWORD size = 4096, type = 0;
+  HKEY key = nullptr;
+  const bool found =
+      RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS &&
+      RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
+          ERROR_SUCCESS;
   if (key) RegCloseKey(key);
-  if (!found) return ShowValue(std::nullopt);
-  value.type = type;
-  value.data.resize(size);
-  return ShowValue(value);
+  return found ? Shown(type, data.substr(0, size / 2)) : "(none)";
 }
 
-bool KeyExists(HKEY root, const std::u16string& path) {
-  ::HKEY key = nullptr;
-  const bool exists = RegOpenKeyExW(H(root), W(path), 0, KEY_READ, &key) == 0;
-  if (exists) RegCloseKey(key);
-  return exists;
+std::string U8(const std::wstring& text) { return WideToUtf8(text); }
+
+std::string MaskTimes(const std::optional<std::string>& log) {
+  if (!log) return "(none)";
+  return std::regex_replace(*log, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}"), "$1##:##:##");
 }
 
-std::string MaskTimeStamps(const std::string& log) {
-  return std::regex_replace(log, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}"), "$1##:##:##");
-}
-
-std::string U8(const std::u16string& text) { return WideToUtf8(text); }
-
-std::uint32_t RunOnce(const std::u16string& tempFolder, const std::u16string& arguments,
-                      bool inProcess) {
-  SetEnvironmentVariableW(L"TMP", W(tempFolder));
-  SetEnvironmentVariableW(L"TEMP", W(tempFolder));
-  if (inProcess) {
-    const int exitCode = RunCleanUp();
-    ResetRunLogForTesting();  // closes the log as the end of the process does
-    return static_cast<std::uint32_t>(exitCode);
-  }
-  std::wstring commandLine = L"\"" + std::wstring(W(g_exe)) + L"\" " + W(arguments);
+DWORD RunExe(const std::wstring& tempFolder, const std::wstring& arguments) {
+  SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
+  SetEnvironmentVariableW(L"TEMP", tempFolder.c_str());
+  std::wstring commandLine = L"\"" + g_exe + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  ::DWORD exitCode = 0xDEADBEEF;
-  if (CreateProcessW(W(g_exe), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  DWORD exitCode = 0xDEADBEEF;  // not started, or still running after a minute
+  if (CreateProcessW(g_exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                      &startup, &process)) {
-    WaitForSingleObject(process.hProcess, 60000);
-    GetExitCodeProcess(process.hProcess, &exitCode);
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+      GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
   return exitCode;
 }
 
+DWORD RunInProcess(const std::wstring& tempFolder) {
+  SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
+  SetEnvironmentVariableW(L"TEMP", tempFolder.c_str());
+  const int exitCode = RunCleanUp();
+  ResetRunLogForTesting();
+  return static_cast<DWORD>(exitCode);
+}
+
 }  // namespace tavix
 
-int main(int argc, char** argv) {
-  ::HKEY key = nullptr;
+int wmain(int argc, wchar_t** argv) {
+  using namespace tavix;
   ::testing::InitGoogleTest(&argc, argv);
   for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg.rfind("--exe=", 0) == 0) tavix::g_exe = tavix::Utf8ToWide(arg.substr(6));
-    tavix::g_plantedLink |= arg == "--planted-link";
+    const std::wstring arg = argv[i];
+    if (arg.rfind(L"--exe=", 0) == 0) g_exe = arg.substr(6);
+    g_plantedLink |= arg == L"--planted-link";
   }
-  // On a developer's machine the product's keys may be real: refuse to run
-  // where they hold an installation; whatever else is there comes back after
-  // (and first, where a run was cut short).
-  if (tavix::KeyExists(tavix::HkeyCurrentUser(), tavix::kBackup)) {
-    tavix::Reset();
-    tavix::Backup(true);
+  // The tests write the product's own keys: where they exist, and this
+  // program did not leave them behind, the product is installed.
+  bool installed = false;
+  for (const auto& [root, path] : kKeys) {
+    for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) installed |= Exists(root, path, view);
   }
-  RegCreateKeyExW(HKEY_CURRENT_USER, tavix::W(tavix::kBackup), 0, nullptr, 0, KEY_WRITE, nullptr,
-                  &key, nullptr);
-  RegCloseKey(key);
-  if (tavix::Backup(false)) {
-    std::fprintf(stderr, "The product is installed here; these tests would change it. Refused.\n");
-    tavix::Backup(true);
+  if (installed && !Exists(HKEY_CURRENT_USER, kMarker)) {
+    std::fprintf(stderr, "The product's keys exist here; these tests would change them. Refused.\n");
     return 2;
   }
+  HKEY marker = nullptr;
+  RegCreateKeyExW(HKEY_CURRENT_USER, kMarker, 0, nullptr, 0, KEY_WRITE, nullptr, &marker, nullptr);
+  RegCloseKey(marker);
   const int result = RUN_ALL_TESTS();
-  tavix::Reset();
-  tavix::Backup(true);
+  Reset();
+  RegDeleteKeyW(HKEY_CURRENT_USER, kMarker);
   return result;
 }
