@@ -7,30 +7,30 @@
 #include <cstddef>
 #include <string>
 
-#include "app/transforms_value.h"
+#include "app/replace_all.h"
 #include "reference_replace.h"
 
 namespace {
 
 constexpr std::size_t kTextUnits = std::size_t{8} << 20;
 constexpr std::ptrdiff_t kOccurrences = 100000;
-const std::u16string kPath =
-    u"C:\\Windows\\Installer\\{6D2E47B1-0000-1033-0002-5A9C20F3E184}\\VelmoranTavix.mst";
+const std::wstring kPath =
+    L"C:\\Windows\\Installer\\{6D2E47B1-0000-1033-0002-5A9C20F3E184}\\VelmoranTavix.mst";
 
 // "path;filler;" repeated, the filler spread so the text is exactly
 // kTextUnits long.
-const std::u16string& Text() {
-  static const std::u16string text = [] {
+const std::wstring& Text() {
+  static const std::wstring text = [] {
     const std::size_t entry = kPath.size() + 1;
     const std::size_t filler = kTextUnits - kOccurrences * entry;
-    std::u16string t;
+    std::wstring t;
     t.reserve(kTextUnits);
     for (std::size_t i = 0; i < kOccurrences; ++i) {
       t += kPath;
-      t += u';';
+      t += L';';
       const std::size_t share = (i + 1) * filler / kOccurrences - i * filler / kOccurrences;
-      t.append(share - 1, static_cast<char16_t>(u'A' + i % 26));
-      t += u';';
+      t.append(share - 1, static_cast<wchar_t>(L'A' + i % 26));
+      t += L';';
     }
     return t;
   }();
@@ -38,21 +38,21 @@ const std::u16string& Text() {
 }
 
 // Both contenders must have done the whole job, or their times mean nothing.
-void Verify(benchmark::State& state, std::ptrdiff_t count, const std::u16string& text) {
+void Verify(benchmark::State& state, std::ptrdiff_t count, const std::wstring& text) {
   if (count != kOccurrences || text.size() != kTextUnits - kOccurrences * (kPath.size() + 1)) {
     state.SkipWithError("wrong result");
   }
 }
 
 // Times `remove` striking every "path;" out of a fresh copy of the text.
-template <std::ptrdiff_t (*remove)(std::u16string&, const std::u16string&, const std::u16string&)>
+template <std::ptrdiff_t (*remove)(std::wstring&, const std::wstring&, const std::wstring&)>
 void BM_Removal(benchmark::State& state) {
-  const std::u16string pattern = kPath + u";";
+  const std::wstring pattern = kPath + L";";
   for (auto _ : state) {
     state.PauseTiming();
-    std::u16string text = Text();
+    std::wstring text = Text();
     state.ResumeTiming();
-    const std::ptrdiff_t count = remove(text, pattern, u"");
+    const std::ptrdiff_t count = remove(text, pattern, L"");
     benchmark::DoNotOptimize(text.data());
     state.PauseTiming();
     Verify(state, count, text);

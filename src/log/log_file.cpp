@@ -194,8 +194,8 @@ LogFile::LogFile(const std::wstring& path) {
     return;
   }
   created.reset();
-  ScopedHandle file(CreateFileW(full.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
-                                kShareReadWrite, nullptr, OPEN_EXISTING,
+  ScopedHandle file(CreateFileW(full.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, kShareReadWrite,
+                                nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   // Emptied only after the checks, so that a refused file keeps its bytes.
   if (IsPlainFileAt(file, expected) && SetEndOfFile(file.get())) file_ = std::move(file);

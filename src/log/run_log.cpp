@@ -37,7 +37,8 @@ std::wstring FormatWideString(const wchar_t* format, ...) {
 std::string WideToUtf8(const std::wstring& text) {
   if (text.empty()) return std::string();
   const int length = static_cast<int>(text.size());
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
   if (size <= 0) return std::string();
   std::string bytes(static_cast<std::size_t>(size), '\0');
   const int written =

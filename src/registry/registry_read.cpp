@@ -67,8 +67,8 @@ std::wstring ReadRegistryString(const wchar_t* path, HKEY root, const wchar_t* v
   // One unit more than the data can fill, so the text always ends in a NUL.
   std::vector<wchar_t> buffer(size / 2 + 1, L'\0');
   DWORD read = size;
-  if (RegQueryValueExW(key.get(), valueName, nullptr, &type,
-                       reinterpret_cast<BYTE*>(buffer.data()), &read) != ERROR_SUCCESS) {
+  if (RegQueryValueExW(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                       &read) != ERROR_SUCCESS) {
     return std::wstring();
   }
   // Only what was returned counts, never more than the buffer holds.

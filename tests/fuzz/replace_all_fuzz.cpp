@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/transforms_value.h"
+#include "app/replace_all.h"
 #include "reference_replace.h"
 
 #define CHECK(condition) \
@@ -13,10 +13,10 @@ namespace {
 
 // Little-endian UTF-16 units, or with `small` a byte a unit from four
 // letters, where matches and overlaps are frequent.
-std::u16string Units(const std::uint8_t* data, std::size_t size, bool small) {
-  std::u16string units;
+std::wstring Units(const std::uint8_t* data, std::size_t size, bool small) {
+  std::wstring units;
   for (std::size_t i = 0; small ? i < size : i + 1 < size; i += small ? 1 : 2) {
-    units += small ? u"ab;\u00e9"[data[i] % 4] : char16_t(data[i] | data[i + 1] << 8);
+    units += small ? L"ab;\u00e9"[data[i] % 4] : static_cast<wchar_t>(data[i] | data[i + 1] << 8);
   }
   return units;
 }
@@ -31,11 +31,11 @@ void ReplaceAllAgrees(const std::uint8_t* data, std::size_t size) {
   const std::size_t patternBytes = std::min<std::size_t>(data[1] * unit, rest);
   const std::size_t replacementBytes =
       std::min<std::size_t>(data[2] % 64 * unit, rest - patternBytes);
-  const std::u16string pattern = Units(data + 3, patternBytes, small);
-  const std::u16string replacement = Units(data + 3 + patternBytes, replacementBytes, small);
+  const std::wstring pattern = Units(data + 3, patternBytes, small);
+  const std::wstring replacement = Units(data + 3 + patternBytes, replacementBytes, small);
   const std::size_t textAt = 3 + patternBytes + replacementBytes;
-  const std::u16string text = Units(data + textAt, size - textAt, small);
-  std::u16string actual = text, expected = text;
+  const std::wstring text = Units(data + textAt, size - textAt, small);
+  std::wstring actual = text, expected = text;
   const std::ptrdiff_t count = tavix::ReplaceAll(actual, pattern, replacement);
   CHECK(count ==
         (pattern.empty() ? 0 : tavix::ReferenceReplaceAll(expected, pattern, replacement)));

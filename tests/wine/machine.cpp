@@ -52,7 +52,8 @@ void Reset(bool files) {
   }
   if (!files) return;
   const std::wstring installer = L"C:\\windows\\Installer\\";
-  for (const std::wstring& tree : {std::wstring(L"C:\\tavix"), installer + kCode32, installer + kCode64}) {
+  for (const std::wstring& tree :
+       {std::wstring(L"C:\\tavix"), installer + kCode32, installer + kCode64}) {
     std::error_code ignored;
     for (const auto& entry : fs::recursive_directory_iterator(tree, ignored))
       SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
@@ -75,9 +76,9 @@ std::optional<std::string> GetFile(const std::wstring& path) {
 void PutValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name, DWORD type,
               const std::wstring& data) {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key,
-                            nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr),
+      ERROR_SUCCESS);
   EXPECT_EQ(RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
                            static_cast<DWORD>(data.size() * 2)),
             ERROR_SUCCESS);
@@ -99,10 +100,9 @@ std::string ShowValue(HKEY root, REGSAM view, const std::wstring& path, const wc
   std::wstring data(2048, L'\0');
   DWORD size = 4096, type = 0;
   HKEY key = nullptr;
-  const bool found =
-      RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS &&
-      RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) ==
-          ERROR_SUCCESS;
+  const bool found = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS &&
+                     RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]),
+                                      &size) == ERROR_SUCCESS;
   if (key) RegCloseKey(key);
   return found ? Shown(type, data.substr(0, size / 2)) : "(none)";
 }
@@ -114,15 +114,15 @@ std::string MaskTimes(const std::optional<std::string>& log) {
   return std::regex_replace(*log, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}"), "$1##:##:##");
 }
 
-DWORD RunExe(const std::wstring& tempFolder, const std::wstring& arguments) {
+DWORD RunExe(const std::wstring& tempFolder, const std::wstring& arguments, std::wstring exe) {
   SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
   SetEnvironmentVariableW(L"TEMP", tempFolder.c_str());
-  std::wstring commandLine = L"\"" + g_exe + L"\" " + arguments;
+  std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
   DWORD exitCode = 0xDEADBEEF;  // not started, or still running after a minute
-  if (CreateProcessW(g_exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                      &startup, &process)) {
     if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
       GetExitCodeProcess(process.hProcess, &exitCode);
@@ -154,10 +154,12 @@ int wmain(int argc, wchar_t** argv) {
   // program did not leave them behind, the product is installed.
   bool installed = false;
   for (const auto& [root, path] : kKeys) {
-    for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) installed |= Exists(root, path, view);
+    for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+      installed |= Exists(root, path, view);
   }
   if (installed && !Exists(HKEY_CURRENT_USER, kMarker)) {
-    std::fprintf(stderr, "The product's keys exist here; these tests would change them. Refused.\n");
+    std::fprintf(stderr,
+                 "The product's keys exist here; these tests would change them. Refused.\n");
     return 2;
   }
   HKEY marker = nullptr;

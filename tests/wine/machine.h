@@ -13,7 +13,8 @@ namespace tavix {
 
 // The system's names, spelt out here rather than taken from its headers, so
 // that a slip in one of its constants shows.
-inline constexpr wchar_t kProductKey[] = L"Software\\Velmoran\\Velmoran Tavix\\R1.0\\ProductSpecific";
+inline constexpr wchar_t kProductKey[] =
+    L"Software\\Velmoran\\Velmoran Tavix\\R1.0\\ProductSpecific";
 inline constexpr wchar_t kInstaller32[] = L"Installer\\Products\\1B74E2D6000033010020A5C9023F1E48";
 inline constexpr wchar_t kInstaller64[] = L"Installer\\Products\\1B74E2D6000033011020A5C9023F1E48";
 inline constexpr wchar_t kCode32[] = L"{6D2E47B1-0000-1033-0002-5A9C20F3E184}";
@@ -40,9 +41,10 @@ std::string Shown(DWORD type, const std::wstring& data);
 std::string U8(const std::wstring& text);
 std::string MaskTimes(const std::optional<std::string>& log);  // HH:MM:SS as ##:##:##
 
-// The full 32-bit exit code of one run with that temporary folder: the exe
-// under test, or the clean-up run in this process.
-DWORD RunExe(const std::wstring& tempFolder, const std::wstring& arguments = L"");
+// The full 32-bit exit code of one run with that temporary folder: of `exe`
+// (the exe under test by default), or of the clean-up run in this process.
+DWORD RunExe(const std::wstring& tempFolder, const std::wstring& arguments = L"",
+             std::wstring exe = g_exe);
 DWORD RunInProcess(const std::wstring& tempFolder);
 
 }  // namespace tavix

@@ -69,7 +69,8 @@ std::wstring CachedPath(const Case& c) {
 
 std::wstring Expand(const Case& c, const wchar_t* value) {
   std::wstring text;
-  for (const wchar_t* p = value; p && *p; ++p) text += *p == L'*' ? CachedPath(c) : std::wstring(1, *p);
+  for (const wchar_t* p = value; p && *p; ++p)
+    text += *p == L'*' ? CachedPath(c) : std::wstring(1, *p);
   return text;
 }
 
@@ -82,18 +83,19 @@ std::string ExpectedLog(const Case& c) {
     const bool empty = word.back() == '=';
     if (empty) word.pop_back();
     std::string text = kWords.at(word == "GATE" ? word + U8(c.build) : word);
-    for (const auto& [name, value] : std::map<std::string, std::wstring>{
-             {"{build}", Expand(c, c.build)},
-             {"{code}", Expand(c, c.code)},
-             {"{before}", Expand(c, c.before)},
-             {"{after}", Expand(c, c.after)},
-             {"{path}", CachedPath(c)}}) {
+    for (const auto& [name, value] :
+         std::map<std::string, std::wstring>{{"{build}", Expand(c, c.build)},
+                                             {"{code}", Expand(c, c.code)},
+                                             {"{before}", Expand(c, c.before)},
+                                             {"{after}", Expand(c, c.after)},
+                                             {"{path}", CachedPath(c)}}) {
       const std::size_t at = text.find(name);
       if (at != std::string::npos) text.replace(at, name.size(), empty ? "" : U8(value));
     }
     std::istringstream messages(text);
     for (std::string message; std::getline(messages, message, '|');) {
-      for (const char ch : "##:##:##  " + message + "\n") log += ch == '\n' ? "\r\n" : std::string(1, ch);
+      for (const char ch : "##:##:##  " + message + "\n")
+        log += ch == '\n' ? "\r\n" : std::string(1, ch);
     }
   }
   return log;
@@ -166,10 +168,12 @@ bool Seed(const Case& c) {
     PutString(HKEY_CLASSES_ROOT, installerView, key, L"ProductName", L"Velmoran Tavix");
     // Of another string type, to show that the rewrite stores REG_SZ.
     if (c.before)
-      PutString(HKEY_CLASSES_ROOT, installerView, key, L"Transforms", Expand(c, c.before), REG_EXPAND_SZ);
+      PutString(HKEY_CLASSES_ROOT, installerView, key, L"Transforms", Expand(c, c.before),
+                REG_EXPAND_SZ);
   }
   if (split) {  // on Windows, and for 32-bit programs on Wine, both views share this key
-    PutString(HKEY_CLASSES_ROOT, KEY_WOW64_64KEY, key, L"Transforms", Expand(c, kOther64), REG_EXPAND_SZ);
+    PutString(HKEY_CLASSES_ROOT, KEY_WOW64_64KEY, key, L"Transforms", Expand(c, kOther64),
+              REG_EXPAND_SZ);
     if (ShowValue(HKEY_CLASSES_ROOT, KEY_WOW64_32KEY, key, L"Transforms") ==
         ShowValue(HKEY_CLASSES_ROOT, KEY_WOW64_64KEY, key, L"Transforms"))
       return false;
@@ -192,12 +196,14 @@ TEST_P(ScenarioTest, Run) {
   const Case& c = GetParam();
   if (!Seed(c)) GTEST_SKIP() << "needs two registry views, or a link planted from Linux";
   const bool notemp = Has(c.setup, "notemp"), split = Has(c.setup, "split");
-  const DWORD exitCode = RunExe(notemp ? kMissingTemp : kTemp,
-                                Has(c.setup, "args") ? L"/quiet --help \"C:\\some path\\x.mst\" -1" : L"");
+  const DWORD exitCode =
+      RunExe(notemp ? kMissingTemp : kTemp,
+             Has(c.setup, "args") ? L"/quiet --help \"C:\\some path\\x.mst\" -1" : L"");
   EXPECT_EQ(exitCode, Has(c.log, "NOTOURS") ? 0xFFFFFFFFu : 0u);
   std::string log = ExpectedLog(c);
   if (notemp) log = "(none)";
-  if (Has(c.setup, "hardlink") || Has(c.setup, "symlink")) log = "kept";  // the file behind the link
+  if (Has(c.setup, "hardlink") || Has(c.setup, "symlink"))
+    log = "kept";  // the file behind the link
   EXPECT_EQ(MaskTimes(GetFile(kTemp + std::wstring(kLogName))), log);
   std::string transforms = "(none)";
   if (Has(c.log, "REPLACED")) {
@@ -205,8 +211,9 @@ TEST_P(ScenarioTest, Run) {
   } else if (c.before && !Has(c.setup, "nokey")) {
     transforms = Shown(REG_EXPAND_SZ, Expand(c, c.before) + L'\0');
   }
-  EXPECT_EQ(ShowValue(HKEY_CLASSES_ROOT, split ? KEY_WOW64_32KEY : 0, InstallerKey(c), L"Transforms"),
-            transforms);
+  EXPECT_EQ(
+      ShowValue(HKEY_CLASSES_ROOT, split ? KEY_WOW64_32KEY : 0, InstallerKey(c), L"Transforms"),
+      transforms);
   if (split) {  // the copy not read keeps every byte
     EXPECT_EQ(ShowValue(HKEY_CLASSES_ROOT, KEY_WOW64_64KEY, InstallerKey(c), L"Transforms"),
               Shown(REG_EXPAND_SZ, Expand(c, kOther64) + L'\0'));
@@ -216,6 +223,17 @@ TEST_P(ScenarioTest, Run) {
 
 INSTANTIATE_TEST_SUITE_P(Table, ScenarioTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Tests that every way the runtime gives up ends the process promptly with
+// exit code 3, never through the C runtime's abort() and its box.
+TEST(AbnormalEndTest, ExitCode3) {
+  std::wstring self(MAX_PATH, L'\0');
+  self.resize(GetModuleFileNameW(nullptr, &self[0], MAX_PATH));
+  const std::wstring program = fs::path(self).replace_filename(L"abnormal_end.exe");
+  for (const wchar_t* way : {L"abort", L"outofmemory", L"length"}) {
+    EXPECT_EQ(RunExe(kTemp, way, program), 3u) << U8(way);
+  }
+}
 
 }  // namespace
 }  // namespace tavix

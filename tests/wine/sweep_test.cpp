@@ -1,0 +1,234 @@
+// The typical run in this process, with each of its calls into Windows
+// failing in turn, and answers of Windows that no whole run can stage.
+#include <aclapi.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <vector>
+
+#include "app/transform_file.h"
+#include "bend.h"
+#include "machine.h"
+#include "registry/registry_read.h"
+
+namespace tavix {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The calls of the swept functions, in order; the one at `failAt` answers
+// with its function's failure, without reaching Windows.
+std::vector<std::string> g_calls;
+std::size_t g_failAt = SIZE_MAX;
+
+template <int N, typename F>
+struct Swept;
+template <int N, typename R, typename... A>
+struct Swept<N, R(WINAPI*)(A...)> {
+  static inline const char* name;
+  static inline R failure;
+  static R WINAPI Call(A... a) {
+    g_calls.push_back(name);
+    if (g_calls.size() - 1 == g_failAt) return failure;
+    return reinterpret_cast<R(WINAPI*)(A...)>(Originals().at(name))(a...);
+  }
+};
+#ifndef _WIN64  // the C runtime's calls, where the calling conventions differ
+template <int N, typename R, typename... A>
+struct Swept<N, R(__cdecl*)(A...)> {
+  static inline const char* name;
+  static inline R failure;
+  static R __cdecl Call(A... a) {
+    g_calls.push_back(name);
+    if (g_calls.size() - 1 == g_failAt) return failure;
+    return reinterpret_cast<R(__cdecl*)(A...)>(Originals().at(name))(a...);
+  }
+};
+#endif
+template <typename S, typename R>
+auto Sweeping(const char* name, R failure) {
+  S::name = name;
+  S::failure = failure;
+  return std::make_shared<Bend<decltype(&S::Call)>>(name, &S::Call);
+}
+#define TAVIX_SWEPT(name, failure) Sweeping<Swept<__COUNTER__, decltype(&::name)>>(#name, failure)
+
+// Every call of the typical run that can fail, with the answer it fails with.
+std::vector<std::shared_ptr<void>> SweepAll() {
+  const HANDLE invalid = INVALID_HANDLE_VALUE;
+  const LONG denied = ERROR_ACCESS_DENIED;
+  return {TAVIX_SWEPT(RegOpenKeyExW, denied),
+          TAVIX_SWEPT(RegQueryValueExW, denied),
+          TAVIX_SWEPT(RegCreateKeyExW, denied),
+          TAVIX_SWEPT(RegSetValueExW, denied),
+          TAVIX_SWEPT(GetTempPathW, DWORD{0}),
+          TAVIX_SWEPT(GetSystemWindowsDirectoryW, UINT{0}),
+          TAVIX_SWEPT(_waccess, -1),
+          TAVIX_SWEPT(_wremove, -1),
+          TAVIX_SWEPT(CreateFileW, invalid),
+          TAVIX_SWEPT(GetFileType, DWORD{FILE_TYPE_UNKNOWN}),
+          TAVIX_SWEPT(GetFileInformationByHandle, FALSE),
+          TAVIX_SWEPT(SetEndOfFile, FALSE),
+          TAVIX_SWEPT(SetFileInformationByHandle, FALSE),
+          TAVIX_SWEPT(WriteFile, FALSE),
+          TAVIX_SWEPT(GetFinalPathNameByHandleW, DWORD{0}),
+          TAVIX_SWEPT(GetFullPathNameW, DWORD{0}),
+          TAVIX_SWEPT(GetLongPathNameW, DWORD{0}),
+          TAVIX_SWEPT(CompareStringOrdinal, 0),
+          TAVIX_SWEPT(OpenProcessToken, FALSE),
+          TAVIX_SWEPT(GetTokenInformation, FALSE),
+          TAVIX_SWEPT(GetSecurityInfo, DWORD{ERROR_ACCESS_DENIED}),
+          TAVIX_SWEPT(WideCharToMultiByte, 0)};
+}
+
+std::vector<std::string> Lines(const std::string& log) {
+  std::vector<std::string> lines;
+  std::istringstream in(log);
+  for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.size() - 1));
+  return lines;
+}
+
+const std::wstring kInstallerFolder = L"C:\\windows\\Installer\\" + std::wstring(kCode32);
+const std::wstring kCached = kInstallerFolder + L"\\VelmoranTavix.mst";
+const std::wstring kFallbackLog = L"C:\\temp\\" + std::wstring(kLogName);
+
+void SeedTypical() {
+  Reset();
+  PutString(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, kProductKey, L"BuildVersion", L"1.0.43.27");
+  PutString(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, kProductKey, L"upiMasterID", kCode32);
+  PutString(HKEY_CLASSES_ROOT, 0, kInstaller32, L"Transforms", kCached + L";", REG_EXPAND_SZ);
+  PutFile(kCached, "transform");
+  PutFile(kInstallerFolder + L"\\other.mst", "other");
+  PutFile(kTemp + std::wstring(L"other.log"), "other");
+  fs::remove(kFallbackLog);
+}
+
+// Tests that whichever call of the typical run fails, the run ends soundly:
+// exit code 0, or -1 only with the product code unread; no value but
+// "Transforms" changes, and that one holds its old or its new text; no file
+// but the cached one goes; a log the run made is not left empty; and the log
+// holds the typical run's lines in order, besides only the documented
+// failure lines.
+TEST(FaultSweepTest, EveryCallOfTheTypicalRunFailing) {
+  const bool madeFallback = fs::create_directory(L"C:\\temp");
+  SeedTypical();
+  {
+    const auto swept = SweepAll();
+    ASSERT_EQ(RunInProcess(kTemp), 0u);
+  }
+  const std::vector<std::string> typical =
+      Lines(MaskTimes(GetFile(kTemp + std::wstring(kLogName))));
+  const std::vector<std::string> calls = g_calls;
+  const std::string stamp = "##:##:##  ", path = U8(kCached);
+  const std::string fallback = "C:\\Windows\\Installer\\" + U8(kCode32) + "\\VelmoranTavix.mst";
+  const std::string unread =
+      stamp + "ERROR --> This Product is not Velmoran Tavix 1.0, Product Code : ";
+  const std::set<std::string> documented = {
+      stamp + "----- --> Velmoran Tavix has been updated. Current Build Version is : ",
+      unread,
+      stamp + "----- -->No updated on Transforms Register value --> value : ",
+      path + ";",
+      "",
+      stamp + "************Updated Transforms Register value Failed.************ ",
+      stamp + "Error --> Failed to remove file : " + path,
+      stamp + "----- --> Removed file : " + fallback};
+  const std::string before = Shown(REG_EXPAND_SZ, kCached + L";" + L'\0');
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    SCOPED_TRACE("call " + std::to_string(i) + ": " + calls[i]);
+    SeedTypical();
+    DWORD exitCode;
+    {
+      const auto swept = SweepAll();
+      g_calls.clear();
+      g_failAt = i;
+      exitCode = RunInProcess(kTemp);
+      g_failAt = SIZE_MAX;
+    }
+    std::optional<std::string> log = GetFile(kTemp + std::wstring(kLogName));
+    if (!log) log = GetFile(kFallbackLog);
+    const std::vector<std::string> lines = log ? Lines(MaskTimes(log)) : std::vector<std::string>();
+    const std::string transforms = ShowValue(HKEY_CLASSES_ROOT, 0, kInstaller32, L"Transforms");
+    const bool unknown = exitCode == 0xFFFFFFFF;
+    EXPECT_TRUE(exitCode == 0 || (unknown && lines.back() == unread));
+    EXPECT_TRUE(transforms == before ||
+                (!unknown && transforms == Shown(REG_SZ, std::wstring(1, L'\0'))))
+        << transforms;
+    EXPECT_EQ(ShowValue(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, kProductKey, L"upiMasterID"),
+              Shown(REG_SZ, kCode32 + std::wstring(1, L'\0')));
+    EXPECT_TRUE(GetFile(kInstallerFolder + L"\\other.mst") &&
+                GetFile(kTemp + std::wstring(L"other.log")));
+    EXPECT_TRUE(!unknown || GetFile(kCached));
+    EXPECT_TRUE(!log || !log->empty() || calls[i] == "WriteFile") << "an empty log is left";
+    auto next = typical.begin();  // typical lines may go missing, never change places
+    for (const std::string& line : lines) {
+      const auto found = std::find(next, typical.end(), line);
+      if (found != typical.end()) {
+        next = found + 1;
+      } else {
+        EXPECT_EQ(documented.count(line), 1u) << line;
+      }
+    }
+  }
+  fs::remove(kFallbackLog);
+  if (madeFallback) fs::remove(L"C:\\temp");
+}
+
+// Tests the folder queries' answers that no run stages: 260 is success, and
+// a buffer filled to its end without a NUL is read no further; more than 260
+// takes the fallback. Also the time of day in front of a line.
+TEST(BentAnswersTest, FolderQueriesAndTime) {
+  static std::wstring folder, opened;
+  static UINT result;
+  static const auto answer = [](LPWSTR buffer, UINT size) {
+    std::copy_n((folder + L'\0').begin(), std::min<std::size_t>(size, folder.size() + 1), buffer);
+    return result;
+  };
+  TAVIX_BEND(GetSystemWindowsDirectoryW,
+             [](LPWSTR b, UINT n) WINAPI -> UINT { return answer(b, n); });
+  TAVIX_BEND(GetTempPathW, [](DWORD n, LPWSTR b) WINAPI -> DWORD { return answer(b, n); });
+  TAVIX_BEND(GetLocalTime,
+             [](LPSYSTEMTIME time) WINAPI { *time = SYSTEMTIME{2026, 12, 1, 7, 9, 5, 7, 0}; });
+  TAVIX_BEND(GetFullPathNameW, [](LPCWSTR path, DWORD n, LPWSTR b, LPWSTR* p) WINAPI -> DWORD {
+    opened = path;
+    return TAVIX_REAL(GetFullPathNameW)(path, n, b, p);
+  });
+  const std::wstring t259(259, L'T'), file = L"\\Installer\\{C}\\VelmoranTavix.mst";
+  const struct {
+    std::wstring folder;
+    UINT result;
+    std::wstring path, log;
+  } cases[] = {{L"D:\\Windows", 10, L"D:\\Windows" + file, L"D:\\Windows/"},
+               {t259 + L"T", 261, L"C:\\Windows" + file, L"C:\\temp\\"},
+               {t259 + L"Toverrun", 260, t259 + L"T" + file, t259 + L"T/"}};
+  const bool madeFallback = fs::create_directory(L"C:\\temp");
+  for (const auto& c : cases) {
+    folder = c.folder, result = c.result;
+    EXPECT_EQ(BuildTransformFilePath(L"{C}"), c.path) << c.result;
+    Reset();
+    RunInProcess(L"unused");
+    EXPECT_EQ(opened, c.log + kLogName) << c.result;
+  }
+  EXPECT_EQ(GetFile(kFallbackLog).value_or("").substr(0, 17), "09:05:07  Start -");
+  fs::remove(kFallbackLog);
+  if (madeFallback) fs::remove(L"C:\\temp");
+}
+
+// Tests that a value grown between the size query and the read gives the
+// empty text, and the read stays within its buffer.
+TEST(BentAnswersTest, ValueGrowsBetweenQueries) {
+  TAVIX_BEND(RegQueryValueExW,
+             [](HKEY k, LPCWSTR n, LPDWORD r, LPDWORD t, LPBYTE d, LPDWORD size) WINAPI {
+               const LONG answer = TAVIX_REAL(RegQueryValueExW)(k, n, r, t, d, size);
+               if (d == nullptr) *size -= 2;
+               return answer;
+             });
+  Reset();
+  PutString(HKEY_LOCAL_MACHINE, 0, kProductKey, L"BuildVersion", L"1.0.43.27");
+  EXPECT_EQ(ReadRegistryString(kProductKey, HKEY_LOCAL_MACHINE, L"BuildVersion"), L"");
+}
+
+}  // namespace
+}  // namespace tavix
