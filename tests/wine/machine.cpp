@@ -19,35 +19,35 @@ bool g_plantedLink = false;
 
 namespace {
 
-const std::pair<HKEY, const wchar_t*> kKeys[] = {{HKEY_LOCAL_MACHINE, kProductKey},
-                                                 {HKEY_CURRENT_USER, kProductKey},
-                                                 {HKEY_CLASSES_ROOT, kInstaller32},
-                                                 {HKEY_CLASSES_ROOT, kInstaller64}};
-// Stands while the tests run: keys found with it are this program's own.
+const std::pair<HKEY, std::wstring> kKeys[] = {{HKEY_LOCAL_MACHINE, kProductKey},
+                                               {HKEY_CLASSES_ROOT, kInstaller32},
+                                               {HKEY_CLASSES_ROOT, kInstaller64}};
+// Stands while the tests run: product keys found with it are their own.
 constexpr wchar_t kMarker[] = L"Software\\Velmoran\\Velmoran Tavix tests running";
 
-bool Exists(HKEY root, const wchar_t* path, REGSAM view = 0) {
+bool Exists(HKEY root, const std::wstring& path, REGSAM view) {
   HKEY key = nullptr;
-  const bool exists = RegOpenKeyExW(root, path, 0, KEY_READ | view, &key) == ERROR_SUCCESS;
-  if (exists) RegCloseKey(key);
-  return exists;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+void SetTemp(const std::wstring& folder) {
+  SetEnvironmentVariableW(L"TMP", folder.c_str());
+  SetEnvironmentVariableW(L"TEMP", folder.c_str());
 }
 
 }  // namespace
-
-bool TwoViews() {
-  BOOL wow64 = FALSE;
-  return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
-}
 
 void Reset(bool files) {
   for (const auto& [root, path] : kKeys) {
     for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
       HKEY key = nullptr;
-      if (RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) continue;
+      if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS)
+        continue;
       RegDeleteTreeW(key, nullptr);
       RegCloseKey(key);
-      RegDeleteKeyExW(root, path, view, 0);
+      RegDeleteKeyExW(root, path.c_str(), view, 0);
     }
   }
   if (!files) return;
@@ -73,30 +73,19 @@ std::optional<std::string> GetFile(const std::wstring& path) {
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-void PutValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name, DWORD type,
-              const std::wstring& data) {
+void PutValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name,
+              const std::wstring& text, DWORD type) {
   HKEY key = nullptr;
   ASSERT_EQ(
       RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr),
       ERROR_SUCCESS);
-  EXPECT_EQ(RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                           static_cast<DWORD>(data.size() * 2)),
+  EXPECT_EQ(RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                           static_cast<DWORD>(text.size() + 1) * 2),
             ERROR_SUCCESS);
   RegCloseKey(key);
 }
 
-void PutString(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name,
-               const std::wstring& text, DWORD type) {
-  PutValue(root, view, path, name, type, text + L'\0');
-}
-
-std::string Shown(DWORD type, const std::wstring& data) {
-  std::string text = U8(data);
-  std::replace(text.begin(), text.end(), '\0', '|');
-  return "type " + std::to_string(type) + ": " + text;
-}
-
-std::string ShowValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name) {
+Value GetValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name) {
   std::wstring data(2048, L'\0');
   DWORD size = 4096, type = 0;
   HKEY key = nullptr;
@@ -104,19 +93,19 @@ std::string ShowValue(HKEY root, REGSAM view, const std::wstring& path, const wc
                      RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]),
                                       &size) == ERROR_SUCCESS;
   if (key) RegCloseKey(key);
-  return found ? Shown(type, data.substr(0, size / 2)) : "(none)";
+  if (!found) return std::nullopt;
+  return std::pair(type, data.substr(0, size / 2));
 }
 
 std::string U8(const std::wstring& text) { return WideToUtf8(text); }
 
-std::string MaskTimes(const std::optional<std::string>& log) {
-  if (!log) return "(none)";
-  return std::regex_replace(*log, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}"), "$1##:##:##");
+std::string MaskTimes(const std::string& log) {
+  return std::regex_replace(log, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}"), "$1##:##:##");
 }
 
-DWORD RunExe(const std::wstring& tempFolder, const std::wstring& arguments, std::wstring exe) {
-  SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
-  SetEnvironmentVariableW(L"TEMP", tempFolder.c_str());
+DWORD RunExe(const std::wstring& tempFolder, const std::wstring& arguments,
+             const std::wstring& exe) {
+  SetTemp(tempFolder);
   std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -126,6 +115,7 @@ DWORD RunExe(const std::wstring& tempFolder, const std::wstring& arguments, std:
                      &startup, &process)) {
     if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
       GetExitCodeProcess(process.hProcess, &exitCode);
+    TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
@@ -133,8 +123,7 @@ DWORD RunExe(const std::wstring& tempFolder, const std::wstring& arguments, std:
 }
 
 DWORD RunInProcess(const std::wstring& tempFolder) {
-  SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
-  SetEnvironmentVariableW(L"TEMP", tempFolder.c_str());
+  SetTemp(tempFolder);
   const int exitCode = RunCleanUp();
   ResetRunLogForTesting();
   return static_cast<DWORD>(exitCode);
@@ -150,21 +139,19 @@ int wmain(int argc, wchar_t** argv) {
     if (arg.rfind(L"--exe=", 0) == 0) g_exe = arg.substr(6);
     g_plantedLink |= arg == L"--planted-link";
   }
-  // The tests write the product's own keys: where they exist, and this
-  // program did not leave them behind, the product is installed.
+  // The tests write the product's keys and remove what they made: where the
+  // keys exist and this program did not leave them, the product is installed.
   bool installed = false;
   for (const auto& [root, path] : kKeys) {
     for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
       installed |= Exists(root, path, view);
   }
-  if (installed && !Exists(HKEY_CURRENT_USER, kMarker)) {
+  if (installed && !Exists(HKEY_CURRENT_USER, kMarker, 0)) {
     std::fprintf(stderr,
                  "The product's keys exist here; these tests would change them. Refused.\n");
     return 2;
   }
-  HKEY marker = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, kMarker, 0, nullptr, 0, KEY_WRITE, nullptr, &marker, nullptr);
-  RegCloseKey(marker);
+  PutValue(HKEY_CURRENT_USER, 0, kMarker, L"", L"");
   const int result = RUN_ALL_TESTS();
   Reset();
   RegDeleteKeyW(HKEY_CURRENT_USER, kMarker);
