@@ -7,6 +7,6 @@ build=$(cd "$1" && pwd) here=$(cd "$(dirname "$0")" && pwd)
 work=$build/fuzz-work
 rm -rf "$work" && mkdir -p "$work/corpus" "$work/artifacts"
 cp "$here"/corpus/replace_all_fuzz/* "$here"/regressions/replace_all_fuzz/* "$work/corpus/" 2>/dev/null || true
-"$build/tests/fuzz/replace_all_fuzz" -max_total_time="$2" -timeout=10 -print_final_stats=1 \
+"$build/tests/replace_all_fuzz" -max_total_time="$2" -timeout=10 -print_final_stats=1 \
   -artifact_prefix="$work/artifacts/" "$work/corpus" 2>&1 | tee "$work/fuzz.log" |
   grep -E 'number_of_executed_units|check failed|SUMMARY'

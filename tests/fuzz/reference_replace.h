@@ -1,8 +1,8 @@
 // The "Transforms" text edit done the plain way: find, replace in place,
 // search again behind the replacement (quadratic with many matches). The
 // reference for the linear version; `pattern` is not empty.
-#ifndef TAVIX_TESTS_HOST_REFERENCE_REPLACE_H_
-#define TAVIX_TESTS_HOST_REFERENCE_REPLACE_H_
+#ifndef TAVIX_TESTS_FUZZ_REFERENCE_REPLACE_H_
+#define TAVIX_TESTS_FUZZ_REFERENCE_REPLACE_H_
 #include <string>
 namespace tavix {
 inline std::ptrdiff_t ReferenceReplaceAll(std::wstring& text, const std::wstring& pattern,
@@ -15,4 +15,4 @@ inline std::ptrdiff_t ReferenceReplaceAll(std::wstring& text, const std::wstring
   return count;
 }
 }  // namespace tavix
-#endif  // TAVIX_TESTS_HOST_REFERENCE_REPLACE_H_
+#endif  // TAVIX_TESTS_FUZZ_REFERENCE_REPLACE_H_
