@@ -1,7 +1,7 @@
-// Bending a Windows call for the product's code in this process: the code
+// Bends a Windows call for the product's code in this process: that code
 // calls every system function through this program's import table, so a test
-// points that function's entry at a replacement of the same type while a
-// Bend lives, and the code under test never knows.
+// points the function's entry at a replacement of the same type while a Bend
+// lives, and the code under test never knows.
 #ifndef TAVIX_TESTS_WINE_BEND_H_
 #define TAVIX_TESTS_WINE_BEND_H_
 
@@ -9,44 +9,36 @@
 
 #include <cstring>
 #include <map>
+#include <stdexcept>
 #include <string>
 
 namespace tavix {
 
-// The import table entry of `name` in this program, or null.
-inline void** ImportSlot(const char* name) {
-  auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-      base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  const DWORD imports =
-      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-  for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); dll->Name; ++dll) {
-    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
-    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
-    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-      if (!IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) &&
-          std::strcmp(
-              reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name,
-              name) == 0)
-        return reinterpret_cast<void**>(&slots->u1.Function);
-    }
-  }
-  return nullptr;
-}
-
-// Windows' own function behind `name`, whatever is bent at the moment.
-inline std::map<std::string, void*>& Originals() {
-  static std::map<std::string, void*> originals;
-  return originals;
-}
-#define TAVIX_REAL(name) reinterpret_cast<decltype(&::name)>(Originals().at(#name))
+// Windows' own functions, by name, as found before the first Bend of each.
+inline std::map<std::string, void*> g_originals;
+#define TAVIX_REAL(name) reinterpret_cast<decltype(&::name)>(g_originals.at(#name))
 
 template <typename F>
 class Bend {
  public:
-  Bend(const char* name, F replacement) : slot_(ImportSlot(name)) {
+  Bend(const char* name, F replacement) {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    const IMAGE_DATA_DIRECTORY& imports =
+        reinterpret_cast<IMAGE_NT_HEADERS*>(base +
+                                            reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew)
+            ->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         dll->Name != 0 && slot_ == nullptr; ++dll) {
+      auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+      for (std::size_t i = 0; names[i].u1.AddressOfData != 0 && slot_ == nullptr; ++i) {
+        const auto* byName =
+            reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names[i].u1.AddressOfData);
+        if (!IMAGE_SNAP_BY_ORDINAL(names[i].u1.Ordinal) && std::strcmp(byName->Name, name) == 0)
+          slot_ = reinterpret_cast<void**>(base + dll->FirstThunk) + i;
+      }
+    }
     if (slot_ == nullptr) throw std::runtime_error(std::string("not imported: ") + name);
-    Originals().emplace(name, *slot_);
+    g_originals.emplace(name, *slot_);
     previous_ = Swap(replacement);
   }
   ~Bend() { Swap(previous_); }
@@ -62,7 +54,7 @@ class Bend {
     VirtualProtect(slot_, sizeof *slot_, protection, &protection);
     return was;
   }
-  void** slot_;
+  void** slot_ = nullptr;
   F previous_;
 };
 

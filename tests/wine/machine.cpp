@@ -23,14 +23,7 @@ const std::pair<HKEY, std::wstring> kKeys[] = {{HKEY_LOCAL_MACHINE, kProductKey}
                                                {HKEY_CLASSES_ROOT, kInstaller32},
                                                {HKEY_CLASSES_ROOT, kInstaller64}};
 // Stands while the tests run: product keys found with it are their own.
-constexpr wchar_t kMarker[] = L"Software\\Velmoran\\Velmoran Tavix tests running";
-
-bool Exists(HKEY root, const std::wstring& path, REGSAM view) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
+const std::wstring kMarker = L"Software\\Velmoran\\Velmoran Tavix tests running";
 
 void SetTemp(const std::wstring& folder) {
   SetEnvironmentVariableW(L"TMP", folder.c_str());
@@ -41,23 +34,16 @@ void SetTemp(const std::wstring& folder) {
 
 void Reset(bool files) {
   for (const auto& [root, path] : kKeys) {
-    for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-      HKEY key = nullptr;
-      if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS)
-        continue;
-      RegDeleteTreeW(key, nullptr);
-      RegCloseKey(key);
+    for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
       RegDeleteKeyExW(root, path.c_str(), view, 0);
-    }
   }
-  if (!files) return;
   const std::wstring installer = L"C:\\windows\\Installer\\";
   for (const std::wstring& tree :
        {std::wstring(L"C:\\tavix"), installer + kCode32, installer + kCode64}) {
     std::error_code ignored;
     for (const auto& entry : fs::recursive_directory_iterator(tree, ignored))
       SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
-    fs::remove_all(tree, ignored);
+    if (files) fs::remove_all(tree, ignored);
   }
 }
 
@@ -76,9 +62,7 @@ std::optional<std::string> GetFile(const std::wstring& path) {
 void PutValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name,
               const std::wstring& text, DWORD type) {
   HKEY key = nullptr;
-  ASSERT_EQ(
-      RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr),
-      ERROR_SUCCESS);
+  RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr);
   EXPECT_EQ(RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
                            static_cast<DWORD>(text.size() + 1) * 2),
             ERROR_SUCCESS);
@@ -87,13 +71,12 @@ void PutValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* n
 
 Value GetValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name) {
   std::wstring data(2048, L'\0');
-  DWORD size = 4096, type = 0;
-  HKEY key = nullptr;
-  const bool found = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS &&
-                     RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]),
-                                      &size) == ERROR_SUCCESS;
-  if (key) RegCloseKey(key);
-  if (!found) return std::nullopt;
+  DWORD type = 0, size = 4096;
+  const DWORD flags = RRF_RT_ANY | RRF_NOEXPAND |
+                      (view == KEY_WOW64_64KEY ? RRF_SUBKEY_WOW6464KEY : 0) |
+                      (view == KEY_WOW64_32KEY ? RRF_SUBKEY_WOW6432KEY : 0);
+  if (RegGetValueW(root, path.c_str(), name, flags, &type, &data[0], &size) != ERROR_SUCCESS)
+    return std::nullopt;
   return std::pair(type, data.substr(0, size / 2));
 }
 
@@ -143,10 +126,13 @@ int wmain(int argc, wchar_t** argv) {
   // keys exist and this program did not leave them, the product is installed.
   bool installed = false;
   for (const auto& [root, path] : kKeys) {
-    for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
-      installed |= Exists(root, path, view);
+    for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+      HKEY key = nullptr;
+      installed |= RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS;
+      if (key) RegCloseKey(key);
+    }
   }
-  if (installed && !Exists(HKEY_CURRENT_USER, kMarker, 0)) {
+  if (installed && !GetValue(HKEY_CURRENT_USER, 0, kMarker, L"")) {
     std::fprintf(stderr,
                  "The product's keys exist here; these tests would change them. Refused.\n");
     return 2;
@@ -154,6 +140,6 @@ int wmain(int argc, wchar_t** argv) {
   PutValue(HKEY_CURRENT_USER, 0, kMarker, L"", L"");
   const int result = RUN_ALL_TESTS();
   Reset();
-  RegDeleteKeyW(HKEY_CURRENT_USER, kMarker);
+  RegDeleteKeyW(HKEY_CURRENT_USER, kMarker.c_str());
   return result;
 }
