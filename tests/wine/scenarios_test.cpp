@@ -2,6 +2,7 @@
 // where the runtime gives up.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -16,18 +17,15 @@ namespace fs = std::filesystem;
 
 struct Case {
   const char* name;
-  // Words: view64 (the product's values in the 64-bit view only), both (a
-  // later build in the 64-bit view too), split (the Installer key in the
-  // 32-bit view, another "Transforms" in the 64-bit view), nokey, nofile (no
-  // Installer key, no cached file), readonly (the cached file), notemp (no
-  // temporary folder), oldlog (an earlier run's log), hardlink, symlink (the
-  // log's name links to a file that must keep its bytes), args (a command line).
+  // Words: view64 (the product's values in the 64-bit view only), both (a later
+  // build in the 64-bit view too), split (the Installer key in the 32-bit view,
+  // another "Transforms" in the 64-bit one), nokey, nofile, readonly (the
+  // cached file), notemp, oldlog (an earlier run's log), hardlink, symlink (at
+  // the log's name, to a file that keeps its bytes), args.
   const char* setup;
-  const wchar_t* build;   // "BuildVersion"; null: none
-  const wchar_t* code;    // "upiMasterID"; null: none
-  const wchar_t* before;  // "Transforms", '*' for the cached file's path; null: none
-  // The log in words (kWords; '=' after a word: an empty value). The exit
-  // code is -1 after NOTOURS, else 0; the cached file goes after REMOVED.
+  const wchar_t *build, *code;  // "BuildVersion", "upiMasterID"; null: none
+  const wchar_t* before;        // "Transforms", '*' for the cached file's path; null: none
+  // The log in words (kWords): exit code -1 after NOTOURS; the file goes after REMOVED.
   const char* log;
   const wchar_t* after = nullptr;  // the REG_SZ "Transforms" where the log says REPLACED
 };
@@ -36,24 +34,24 @@ void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 // The messages each word stands for, split at '|'; {x} stands for a value.
 const std::map<std::string, std::string> kWords = {
     {"START", "Start --> Clean Up Velmoran Tavix transform files and register items."},
-    {"UPDATED", "----- --> Velmoran Tavix has been updated. Current Build Version is : {build}"},
-    {"X86", "----- --> Updating x86 version, Product Code : {code}"},
-    {"X64", "----- --> Updating x64 version, Product Code : {code}"},
-    {"NOTOURS", "ERROR --> This Product is not Velmoran Tavix 1.0, Product Code : {code}"},
+    {"UPDATED", "----- --> Velmoran Tavix has been updated. Current Build Version is : {b}"},
+    {"X86", "----- --> Updating x86 version, Product Code : {c}"},
+    {"X64", "----- --> Updating x64 version, Product Code : {c}"},
+    {"NOTOURS", "ERROR --> This Product is not Velmoran Tavix 1.0, Product Code : {c}"},
     {"REPLACED",
-     "Replaced Transforms Register value --> old value : {before}\n"
-     "|--------------------------------- --> New value : {after}\n"
-     "|************Updated Transforms Register value Successfully.************ \n"},
-    {"NOUPD", "----- -->No updated on Transforms Register value --> value : \n{before}"},
-    {"REMOVED", "----- --> Removed file : {path}"},
-    {"NOTREMOVED", "Error --> Failed to remove file : {path}"},
+     "Replaced Transforms Register value --> old value : {o}\n|--------------------------------- "
+     "--> New value : {n}\n|************Updated Transforms Register value "
+     "Successfully.************ \n"},
+    {"NOUPD", "----- -->No updated on Transforms Register value --> value : \n{o}"},
+    {"REMOVED", "----- --> Removed file : {p}"},
+    {"NOTREMOVED", "Error --> Failed to remove file : {p}"},
     {"GATE1.0.43.27", "----- --> Starting update: TAVIX_RTM_1_0_FOR_SUITES = 1.0.43.27."},
     {"GATE1.0.43.24", "----- --> Starting update: TAVIX_RTM_1_0_FOR_KESTRAVANE  = 1.0.43.24."},
     {"GATE1.0.43.13", "----- --> Starting update: TAVIX_RTM_1_0_FOR_ZIRK = 1.0.43.13."},
 };
 
-bool Has(const char* words, const std::string& word) {  // the word, with or without '='
-  return std::regex_search(words, std::regex("(^| )" + word + "=?( |$)"));
+bool Has(const char* words, const std::string& word) {
+  return std::regex_search(words, std::regex("(^| )" + word + "( |$)"));
 }
 bool Is64(const Case& c) { return c.code && c.code == kCode64; }
 std::wstring Key(const Case& c) { return Is64(c) ? kInstaller64 : kInstaller32; }
@@ -66,30 +64,23 @@ std::wstring Expand(const Case& c, const wchar_t* value) {
   return text;
 }
 
-// Each message is one line: time stamp, two blanks, the message, a line
-// end; every LF is stored as CR LF.
+// Each message is a line: time stamp, two blanks, the message, a line end;
+// every LF is stored as CR LF.
 std::string ExpectedLog(const Case& c) {
-  std::string log;
+  std::string messages, log;
   std::istringstream words(c.log);
-  for (std::string word; words >> word;) {
-    const bool empty = word.back() == '=';
-    if (empty) word.pop_back();
-    std::string text = kWords.at(word == "GATE" ? word + U8(c.build) : word);
-    for (const auto& [name, value] :
-         std::map<std::string, std::wstring>{{"{build}", Expand(c, c.build)},
-                                             {"{code}", Expand(c, c.code)},
-                                             {"{before}", Expand(c, c.before)},
-                                             {"{after}", Expand(c, c.after)},
-                                             {"{path}", Cached(c)}}) {
-      const std::size_t at = text.find(name);
-      if (at != std::string::npos) text.replace(at, name.size(), empty ? "" : U8(value));
-    }
-    std::istringstream messages(text);
-    for (std::string message; std::getline(messages, message, '|');) {
-      log += std::regex_replace("##:##:##  " + message + "\n", std::regex("\n"), "\r\n");
-    }
+  for (std::string word; words >> word;)
+    messages += kWords.at(word == "GATE" ? word + U8(c.build) : word) + "|";
+  const std::pair<const char*, const wchar_t*> values[] = {
+      {"{b}", c.build}, {"{c}", c.code}, {"{o}", c.before}, {"{n}", c.after}, {"{p}", L"*"}};
+  for (const auto& [name, value] : values) {
+    for (std::size_t at; (at = messages.find(name)) != std::string::npos;)
+      messages.replace(at, std::strlen(name), U8(Expand(c, value)));
   }
-  return log;
+  std::istringstream lines(messages);
+  for (std::string message; std::getline(lines, message, '|');)
+    log += "##:##:##  " + message + "\n";
+  return std::regex_replace(log, std::regex("\n"), "\r\n");
 }
 
 constexpr wchar_t B27[] = L"1.0.43.27", C32[] = L"{6D2E47B1-0000-1033-0002-5A9C20F3E184}";
