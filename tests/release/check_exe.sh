@@ -22,5 +22,7 @@ check imports '[ "$dlls" = "advapi32.dll kernel32.dll msvcrt.dll ntdll.dll" ]'
 check calls 'grep -q SetErrorMode <<<"$headers" && grep -q GetSystemWindowsDirectoryW <<<"$headers"'
 check icon '[ "$icons" = "16@4 16@8 32@4 32@8" ]'
 check manifest '[[ $manifest == *"level=\"asInvoker\" uiAccess=\"false\""* ]]'
+# Long paths: Windows ignores the setting outside its own namespace.
+check longpaths '[[ $manifest == *"<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true<"* ]]'
 check version '[[ $version == *"Velmoran Tavix"* ]]'
 exit $((failures > 0))
