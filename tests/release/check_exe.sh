@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Release checks of a built exe: machine, GUI subsystem, imports of three
+# Release checks of a built exe: machine, GUI subsystem, imports of four
 # system DLLs only, icon group 101, the asInvoker manifest, version strings.
 #   check_exe.sh EXE x64|x86
 set -uo pipefail
@@ -17,10 +17,12 @@ check() {
 }
 check machine '[[ $(x86_64-w64-mingw32-objdump -f "$exe") == *"file format $format"* ]]'
 check subsystem 'grep -qE "^Subsystem\s+00000002" <<<"$headers"'
-check imports '[ "$dlls" = "advapi32.dll kernel32.dll msvcrt.dll" ]'
+check imports '[ "$dlls" = "advapi32.dll kernel32.dll msvcrt.dll ntdll.dll" ]'
 # Calls whose effect Wine does not show: no error boxes; the system's own Windows folder.
 check calls 'grep -q SetErrorMode <<<"$headers" && grep -q GetSystemWindowsDirectoryW <<<"$headers"'
 check icon '[ "$icons" = "16@4 16@8 32@4 32@8" ]'
 check manifest '[[ $manifest == *"level=\"asInvoker\" uiAccess=\"false\""* ]]'
+# Long paths: Windows ignores the setting outside its own namespace.
+check longpaths '[[ $manifest == *"<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true<"* ]]'
 check version '[[ $version == *"Velmoran Tavix"* ]]'
 exit $((failures > 0))

@@ -21,7 +21,7 @@ inline const std::wstring kProductKey =
                           kCode32 = L"{6D2E47B1-0000-1033-0002-5A9C20F3E184}",
                           kCode64 = L"{6D2E47B1-0000-1033-0102-5A9C20F3E184}",
                           kTemp = L"C:\\tavix\\temp\\",  // the cases' temporary folder
-    kLog = kTemp + L"VelmoranTavix_TransformsCleanUp.log";
+    kLogName = L"VelmoranTavix_TransformsCleanUp.log", kLog = kTemp + kLogName;
 
 extern std::wstring g_exe;  // the exe under test, from --exe=
 extern bool g_plantedLink;  // --planted-link: a link stands at the log's name

@@ -3,6 +3,7 @@
 // into Windows failing in turn, and answers of Windows that no run stages.
 #include <aclapi.h>
 #include <gtest/gtest.h>
+#include <winternl.h>
 
 #include <cstring>
 #include <filesystem>
@@ -256,21 +257,20 @@ std::vector<std::shared_ptr<void>> SweepAll() {
   return {TAVIX_SWEPT(RegOpenKeyExW, denied), TAVIX_SWEPT(RegQueryValueExW, denied),
           TAVIX_SWEPT(RegCreateKeyExW, denied), TAVIX_SWEPT(RegSetValueExW, denied),
           TAVIX_SWEPT(GetTempPathW, tooSmall), TAVIX_SWEPT(GetSystemWindowsDirectoryW, UINT{tooSmall}),
-          TAVIX_SWEPT(_waccess, -1), TAVIX_SWEPT(_wremove, -1),
-          TAVIX_SWEPT(CreateFileW, INVALID_HANDLE_VALUE), TAVIX_SWEPT(GetFileType, none),
-          TAVIX_SWEPT(GetFileInformationByHandle, FALSE), TAVIX_SWEPT(SetEndOfFile, FALSE),
+          TAVIX_SWEPT(_waccess, -1), TAVIX_SWEPT(_wremove, -1), TAVIX_SWEPT(GetFullPathNameW, none),
+          TAVIX_SWEPT(CreateFileW, INVALID_HANDLE_VALUE), TAVIX_SWEPT(NtCreateFile, NTSTATUS{-1}),
+          TAVIX_SWEPT(GetFileInformationByHandleEx, FALSE), TAVIX_SWEPT(GetFileType, none),
+          TAVIX_SWEPT(GetFileInformationByHandle, FALSE), TAVIX_SWEPT(CompareStringOrdinal, 0),
+          TAVIX_SWEPT(ReOpenFile, INVALID_HANDLE_VALUE), TAVIX_SWEPT(SetEndOfFile, FALSE),
           TAVIX_SWEPT(SetFileInformationByHandle, FALSE), TAVIX_SWEPT(WriteFile, FALSE),
-          TAVIX_SWEPT(GetFinalPathNameByHandleW, none), TAVIX_SWEPT(GetFullPathNameW, none),
-          TAVIX_SWEPT(GetLongPathNameW, none), TAVIX_SWEPT(CompareStringOrdinal, 0),
           TAVIX_SWEPT(OpenProcessToken, FALSE), TAVIX_SWEPT(GetTokenInformation, FALSE),
-          TAVIX_SWEPT(GetSecurityInfo, DWORD{ERROR_ACCESS_DENIED}),
-          TAVIX_SWEPT(WideCharToMultiByte, 0)};
+          TAVIX_SWEPT(GetSecurityInfo, DWORD{ERROR_ACCESS_DENIED}), TAVIX_SWEPT(WideCharToMultiByte, 0)};
   // clang-format on
 }
 
 const std::wstring kFolder = L"C:\\windows\\Installer\\" + kCode32;
 const std::wstring kCached = kFolder + L"\\VelmoranTavix.mst",
-                   kFallbackLog = L"C:\\temp\\" + kLog.substr(14);
+                   kFallbackLog = L"C:\\temp\\" + kLogName;
 
 // The log's fallback folder while it lives, removed again if made for it.
 struct Fallback {
