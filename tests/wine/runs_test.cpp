@@ -1,6 +1,6 @@
 // Whole runs: the exe under test on a table of machines; how it ends where the
-// runtime gives up; and the typical run in this process with each of its calls
-// into Windows failing in turn, and answers of Windows that no run stages.
+// runtime gives up; the typical run in this process with each of its calls
+// into Windows failing in turn.
 #include <aclapi.h>
 #include <gtest/gtest.h>
 #include <winternl.h>
@@ -12,7 +12,6 @@
 #include <regex>
 #include <set>
 #include <sstream>
-#include <vector>
 
 #include "bend.h"
 #include "machine.h"
@@ -23,18 +22,14 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Case {
-  const char* name;
-  // Words: view64 (the product's values in the 64-bit view only), both (a later
-  // build in the 64-bit view too), split (the Installer key in the 32-bit view,
-  // another "Transforms" in the 64-bit one), nokey, nofile, readonly (the
-  // cached file), notemp, oldlog (an earlier run's log), hardlink, symlink (at
-  // the log's name, to a file that keeps its bytes), args.
-  const char* setup;
-  const wchar_t *build, *code;  // "BuildVersion", "upiMasterID"; null: none
-  const wchar_t* before;        // "Transforms", '*' for the cached file's path; null: none
-  // The log in words (kWords): exit code -1 after NOTOURS; the file goes after REMOVED.
-  const char* log;
-  const wchar_t* after = nullptr;  // the REG_SZ "Transforms" where the log says REPLACED
+  // setup: view64 (the product's values in the 64-bit view only), both (a later build in the
+  // 64-bit view too), split (the Installer key in the 32-bit view, another "Transforms" in the
+  // 64-bit one), nokey, nofile, readonly, notemp, oldlog (an earlier log), hardlink, symlink
+  // (at the log's name, to a file that keeps its bytes).
+  const char *name, *setup;
+  const wchar_t *build, *code, *before;  // "Transforms", '*' for the cached file; null: none
+  const char* log;                       // in kWords: -1 after NOTOURS, the file goes at REMOVED
+  const wchar_t* after = nullptr;        // the REG_SZ "Transforms" where the log says REPLACED
 };
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
@@ -71,8 +66,7 @@ std::wstring Expand(const Case& c, const wchar_t* value) {
   return text;
 }
 
-// Each message is a line: time stamp, two blanks, the message, a line end;
-// every LF is stored as CR LF.
+// Each message a line: time stamp, two blanks, the message, a line end; LF stored as CR LF.
 std::string ExpectedLog(const Case& c) {
   std::string messages, log;
   std::istringstream words(c.log);
@@ -92,12 +86,11 @@ std::string ExpectedLog(const Case& c) {
 
 constexpr wchar_t B27[] = L"1.0.43.27", C32[] = L"{6D2E47B1-0000-1033-0002-5A9C20F3E184}";
 constexpr char kFull[] = "START GATE X86 REPLACED REMOVED",
-               kKept[] = "START GATE X86 NOUPD REMOVED";
-constexpr char kGated[] = "START UPDATED", kRefused[] = "START GATE NOTOURS";
+               kKept[] = "START GATE X86 NOUPD REMOVED", kGated[] = "START UPDATED",
+               kRefused[] = "START GATE NOTOURS";
 constexpr wchar_t kOther64[] = L"*;C:\\other.mst";  // the 64-bit copy where the setup says split
-constexpr wchar_t kUpper[] =
-    L"C:\\WINDOWS\\INSTALLER\\{6D2E47B1-0000-1033-0002-5A9C20F3E184}\\VELMORANTAVIX.MST;";
 
+// clang-format off
 const Case kCases[] = {
     {"TypicalRun", "", B27, C32, L"*;", kFull, L""},
     {"EarlierLogEmptied", "oldlog", B27, C32, L"*;", kFull, L""},
@@ -105,24 +98,18 @@ const Case kCases[] = {
     {"Build24", "", L"1.0.43.24", C32, L"*;", kFull, L""},
     {"Build13", "", L"1.0.43.13", C32, L"*;", kFull, L""},
     {"NearMissBuild", "", L"1.0.43.270", C32, L"*;", kGated},
-    {"ShortBuild", "", L"1.0.43.2", C32, L"*;", kGated},
     {"BuildWithBlank", "", L"1.0.43.27 ", C32, L"*;", kGated},
     {"NonAsciiBuild", "", L"1.0.43.27\u00e9\u20ac\U0001F600", C32, L"*;", kGated},
     {"MissingBuild", "", nullptr, C32, L"*;", kGated},
     {"LowerCaseCode", "", B27, L"{6d2e47b1-0000-1033-0002-5a9c20f3e184}", L"*;", kRefused},
-    {"BlankPaddedCode", "", B27, L" {6D2E47B1-0000-1033-0002-5A9C20F3E184}", L"*;", kRefused},
     {"MissingCode", "", B27, nullptr, L"*;", kRefused},
-    {"ValueAPB", "", B27, C32, L"A;*;B", kFull, L"A;B"},
     {"ValueAP", "", B27, C32, L"A;*", kFull, L"A;"},
     {"ValuePAP", "", B27, C32, L"*;A;*", kFull, L"A;"},
-    {"ValuePP", "", B27, C32, L"*;*;", kFull, L""},
     {"ValueP", "", B27, C32, L"*", kFull, L""},
     {"ValueLongerEntry", "", B27, C32, L"*.bak;B", kFull, L".bak;B"},
     {"ValueAB", "", B27, C32, L"A;B", kKept},
-    {"ValueOtherCase", "", B27, C32, kUpper, kKept},
-    {"ValueMissing", "", B27, C32, nullptr, kKept},
+    {"ValueOtherCase", "", B27, C32, L"C:\\WINDOWS\\INSTALLER\\{6D2E47B1-0000-1033-0002-5A9C20F3E184}\\VELMORANTAVIX.MST;", kKept},
     {"InstallerKeyMissing", "nokey", B27, C32, nullptr, kKept},
-    {"CachedFileMissing", "nofile", B27, C32, L"*;", "START GATE X86 REPLACED NOTREMOVED", L""},
     {"CachedFileReadOnly", "readonly", B27, C32, L"*;", "START GATE X86 REPLACED NOTREMOVED", L""},
     {"ProductKeyOnlyIn64BitView", "view64", B27, C32, L"*;", kFull, L""},
     {"ProductKeyInBothViews", "both", B27, C32, L"*;", kFull, L""},
@@ -130,19 +117,16 @@ const Case kCases[] = {
     {"LogIsAHardLink", "hardlink", B27, C32, L"*;", kFull, L""},
     {"LogIsASymbolicLink", "symlink", B27, C32, L"*;", kFull, L""},
     {"TempFolderMissing", "notemp", B27, C32, L"*;", kFull, L""},
-    {"ArgumentsIgnored", "args", B27, C32, L"*;", kFull, L""},
 };
+// clang-format on
 
-// False when this machine cannot hold the case.
+// False when this machine cannot hold the case: two views, a link planted from Linux.
 bool Seed(const Case& c) {
   BOOL wow64 = FALSE;
-  const bool twoViews =
-      sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
-  if (!twoViews && (Has(c.setup, "view64") || Has(c.setup, "split") || Has(c.setup, "both")))
+  if (sizeof(void*) == 4 && !(IsWow64Process(GetCurrentProcess(), &wow64) && wow64) &&
+      std::regex_search(c.setup, std::regex("view64|split|both")))
     return false;
-  // Wine makes no symbolic links: planted_links.sh plants one from Linux
-  // and runs this case alone, on the files as it left them.
-  if (Has(c.setup, "symlink") && !g_plantedLink) return false;
+  if (Has(c.setup, "symlink") && !g_plantedLink) return false;  // planted_links.sh runs it
   Reset(!Has(c.setup, "symlink"));
   const REGSAM view = Has(c.setup, "view64") ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
   if (c.build) PutValue(HKEY_LOCAL_MACHINE, view, kProductKey, L"BuildVersion", c.build);
@@ -152,8 +136,7 @@ bool Seed(const Case& c) {
   const REGSAM installerView = Has(c.setup, "split") ? KEY_WOW64_32KEY : 0;
   if (!Has(c.setup, "nokey"))
     PutValue(HKEY_CLASSES_ROOT, installerView, Key(c), L"ProductName", L"Tavix");
-  // Of another string type, to show that the rewrite stores REG_SZ.
-  if (c.before && !Has(c.setup, "nokey"))
+  if (c.before && !Has(c.setup, "nokey"))  // of another type: the rewrite stores REG_SZ
     PutValue(HKEY_CLASSES_ROOT, installerView, Key(c), L"Transforms", Expand(c, c.before),
              REG_EXPAND_SZ);
   if (Has(c.setup, "split")) {  // on Windows, and for 32-bit programs on Wine, the views share it
@@ -175,20 +158,15 @@ bool Seed(const Case& c) {
 
 class ScenarioTest : public ::testing::TestWithParam<Case> {};
 
-// Tests one whole run: exit code, log bytes, "Transforms" in each view, the
-// cached file.
+// Tests one whole run: exit code, log bytes, "Transforms" in each view, the cached file.
 TEST_P(ScenarioTest, Run) {
   const Case& c = GetParam();
   if (!Seed(c)) GTEST_SKIP() << "needs two registry views, or a link planted from Linux";
-  const DWORD exitCode =
-      RunExe(Has(c.setup, "notemp") ? L"C:\\tavix\\missing\\" : kTemp,
-             Has(c.setup, "args") ? L"/quiet --help \"C:\\a b\\x.mst\" -1" : L"");
-  EXPECT_EQ(exitCode, Has(c.log, "NOTOURS") ? 0xFFFFFFFFu : 0u);
-  std::optional<std::string> log = ExpectedLog(c);
+  EXPECT_EQ(RunExe(Has(c.setup, "notemp") ? L"C:\\tavix\\missing\\" : kTemp),
+            Has(c.log, "NOTOURS") ? 0xFFFFFFFFu : 0u);
+  std::optional<std::string> log = ExpectedLog(c), actual = GetFile(kLog);
   if (Has(c.setup, "notemp")) log = std::nullopt;
-  if (Has(c.setup, "hardlink") || Has(c.setup, "symlink"))
-    log = "kept";  // the file behind the link
-  const std::optional<std::string> actual = GetFile(kLog);
+  if (std::regex_search(c.setup, std::regex("link"))) log = "kept";  // the file behind the link
   EXPECT_EQ(actual ? MaskTimes(*actual) : actual, log);
   Value transforms;
   if (Has(c.log, "REPLACED")) {
@@ -203,25 +181,23 @@ TEST_P(ScenarioTest, Run) {
     EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, KEY_WOW64_64KEY, Key(c), L"Transforms"),
               Value({REG_EXPAND_SZ, Expand(c, kOther64) + L'\0'}));
   }
-  EXPECT_EQ(GetFile(Cached(c)).has_value(), !Has(c.log, "REMOVED") && !Has(c.setup, "nofile"));
+  EXPECT_EQ(GetFile(Cached(c)).has_value(), !Has(c.log, "REMOVED"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ScenarioTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Tests that each way the runtime gives up ends the process promptly with
-// exit code 3, never through the C runtime's abort() and its box.
+// Tests that each way the runtime gives up ends the process promptly with exit
+// code 3, never through the C runtime's abort() and its box.
 TEST(AbnormalEndTest, ExitCode3) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  const std::wstring program = fs::path(self).replace_filename(L"abnormal_end.exe");
-  for (const wchar_t* way : {L"abort", L"outofmemory", L"length"}) {
-    EXPECT_EQ(RunExe(kTemp, way, program), 3u) << U8(way);
-  }
+  for (const wchar_t* way : {L"abort", L"outofmemory", L"length"})
+    EXPECT_EQ(RunExe(kTemp, way, fs::path(self).replace_filename(L"abnormal_end.exe")), 3u);
 }
 
-// The calls of the swept functions, in order; the one at `g_failAt`
-// answers with its function's failure, without reaching Windows.
+// The calls of the swept functions; the one at `g_failAt` answers with its
+// function's failure, without reaching Windows.
 std::vector<std::string> g_calls;
 std::size_t g_failAt = SIZE_MAX;
 
@@ -249,46 +225,31 @@ std::shared_ptr<void> Sweeping(const char* name, R failure) {
 }
 #define TAVIX_SWEPT(name, failure) Sweeping<Swept<__COUNTER__, decltype(&::name)>>(#name, failure)
 
-// Every call of the typical run that can fail, with the answer it fails with.
-std::vector<std::shared_ptr<void>> SweepAll() {
-  const LONG denied = ERROR_ACCESS_DENIED;
-  const DWORD none = 0, tooSmall = MAX_PATH + 1;  // the folders' answer to a 260-unit buffer
-  // clang-format off
-  return {TAVIX_SWEPT(RegOpenKeyExW, denied), TAVIX_SWEPT(RegQueryValueExW, denied),
-          TAVIX_SWEPT(RegCreateKeyExW, denied), TAVIX_SWEPT(RegSetValueExW, denied),
-          TAVIX_SWEPT(GetTempPathW, tooSmall), TAVIX_SWEPT(GetSystemWindowsDirectoryW, UINT{tooSmall}),
-          TAVIX_SWEPT(_waccess, -1), TAVIX_SWEPT(_wremove, -1), TAVIX_SWEPT(GetFullPathNameW, none),
-          TAVIX_SWEPT(CreateFileW, INVALID_HANDLE_VALUE), TAVIX_SWEPT(NtCreateFile, NTSTATUS{-1}),
-          TAVIX_SWEPT(GetFileInformationByHandleEx, FALSE), TAVIX_SWEPT(GetFileType, none),
-          TAVIX_SWEPT(GetFileInformationByHandle, FALSE), TAVIX_SWEPT(CompareStringOrdinal, 0),
-          TAVIX_SWEPT(ReOpenFile, INVALID_HANDLE_VALUE), TAVIX_SWEPT(SetEndOfFile, FALSE),
-          TAVIX_SWEPT(SetFileInformationByHandle, FALSE), TAVIX_SWEPT(WriteFile, FALSE),
-          TAVIX_SWEPT(OpenProcessToken, FALSE), TAVIX_SWEPT(GetTokenInformation, FALSE),
-          TAVIX_SWEPT(GetSecurityInfo, DWORD{ERROR_ACCESS_DENIED}), TAVIX_SWEPT(WideCharToMultiByte, 0)};
-  // clang-format on
-}
+const std::wstring kCached = Cached(kCases[0]), kFallbackLog = L"C:\\temp\\" + kLogName;
 
-const std::wstring kFolder = L"C:\\windows\\Installer\\" + kCode32;
-const std::wstring kCached = kFolder + L"\\VelmoranTavix.mst",
-                   kFallbackLog = L"C:\\temp\\" + kLogName;
-
-// The log's fallback folder while it lives, removed again if made for it.
-struct Fallback {
-  const bool made = fs::create_directory(L"C:\\temp");
-  ~Fallback() {
-    fs::remove(kFallbackLog);
-    if (made) fs::remove(L"C:\\temp");
-  }
-};
-
-// The typical run with call `failAt` failing (none by default): its exit
-// code. Besides, a file beside the cached one and one beside the log.
-DWORD SweptRun(std::size_t failAt = SIZE_MAX) {
+// The typical run with call `failAt` failing, beside a file of its own next
+// to the cached one and to the log: its exit code.
+DWORD SweptRun(std::size_t failAt) {
   Seed(kCases[0]);
-  PutFile(kFolder + L"\\other.mst", "other");
-  PutFile(kTemp + L"other.log", "other");
+  PutFile(kCached + L".other", "other");
+  PutFile(kLog + L".other", "other");
   fs::remove(kFallbackLog);
-  const auto swept = SweepAll();
+  const LONG denied = ERROR_ACCESS_DENIED;
+  const DWORD none = 0;
+  // clang-format off
+  const std::shared_ptr<void> swept[] = {TAVIX_SWEPT(RegOpenKeyExW, denied),
+      TAVIX_SWEPT(RegQueryValueExW, denied), TAVIX_SWEPT(RegCreateKeyExW, denied),
+      TAVIX_SWEPT(RegSetValueExW, denied), TAVIX_SWEPT(GetTempPathW, none),
+      TAVIX_SWEPT(GetSystemWindowsDirectoryW, UINT{0}), TAVIX_SWEPT(_waccess, -1),
+      TAVIX_SWEPT(_wremove, -1), TAVIX_SWEPT(GetFullPathNameW, none),
+      TAVIX_SWEPT(CreateFileW, INVALID_HANDLE_VALUE), TAVIX_SWEPT(NtCreateFile, NTSTATUS{-1}),
+      TAVIX_SWEPT(GetFileInformationByHandleEx, FALSE), TAVIX_SWEPT(GetFileType, none),
+      TAVIX_SWEPT(GetFileInformationByHandle, FALSE), TAVIX_SWEPT(CompareStringOrdinal, 0),
+      TAVIX_SWEPT(ReOpenFile, INVALID_HANDLE_VALUE), TAVIX_SWEPT(SetEndOfFile, FALSE),
+      TAVIX_SWEPT(SetFileInformationByHandle, FALSE), TAVIX_SWEPT(WriteFile, FALSE),
+      TAVIX_SWEPT(OpenProcessToken, FALSE), TAVIX_SWEPT(GetTokenInformation, FALSE),
+      TAVIX_SWEPT(GetSecurityInfo, DWORD{ERROR_ACCESS_DENIED}), TAVIX_SWEPT(WideCharToMultiByte, 0)};
+  // clang-format on
   g_calls.clear();
   g_failAt = failAt;
   const DWORD exitCode = RunInProcess(kTemp);
@@ -306,32 +267,31 @@ std::vector<std::string> Lines(const std::optional<std::string>& log) {
 // Tests that whichever call of the typical run fails, the run ends soundly:
 // exit code 0, or -1 only with the product code unread; no value but
 // "Transforms" changes, and that one holds its old or its new text; no file
-// but the cached one goes; a log the run made is not left empty; and the log
-// holds the typical run's lines in order, and besides them only the
-// documented failure lines.
+// but the cached one goes; a log the run made is there and not empty (bar a
+// failure of its own), holding the typical run's lines in order and besides
+// them only the documented failure lines. Also the time stamp's fields.
 TEST(FaultSweepTest, EveryCallOfTheTypicalRunFailing) {
-  const Fallback fallback;
+  const bool madeFallback = fs::create_directory(L"C:\\temp");
   {
-    TAVIX_BEND(GetLocalTime,
-               [](LPSYSTEMTIME time) WINAPI { *time = {2026, 12, 1, 7, 9, 5, 7, 0}; });
-    ASSERT_EQ(SweptRun(), 0u);
+    TAVIX_BEND(GetLocalTime, [](LPSYSTEMTIME t) WINAPI { *t = {2026, 12, 1, 7, 9, 5, 7, 0}; });
+    ASSERT_EQ(SweptRun(SIZE_MAX), 0u);
   }
   EXPECT_EQ(GetFile(kLog).value_or("").substr(0, 17), "09:05:07  Start -");
+  EXPECT_EQ(U8(L"\u00e9\xD800"), "\xc3\xa9\xef\xbf\xbd");  // the log's UTF-8, as shown below
   const std::vector<std::string> typical = Lines(GetFile(kLog)), calls = g_calls;
   const std::string at = "##:##:##  ", path = U8(kCached);
   const std::string unread =
       at + "ERROR --> This Product is not Velmoran Tavix 1.0, Product Code : ";
-  const std::set<std::string> documented = {
+  // clang-format off
+  const std::set<std::string> documented = {unread, path + ";", "",
       at + "----- --> Velmoran Tavix has been updated. Current Build Version is : ",
-      unread,
       at + "----- -->No updated on Transforms Register value --> value : ",
-      path + ";",
-      "",
       at + "************Updated Transforms Register value Failed.************ ",
       at + "Error --> Failed to remove file : " + path,
-      at + "----- --> Removed file : C:\\Windows\\Installer\\" + U8(kCode32) +
-          "\\VelmoranTavix.mst"};
-  const Value before = std::pair(DWORD{REG_EXPAND_SZ}, kCached + L";" + L'\0');
+      at + "----- --> Removed file : C:\\Windows\\Installer\\" + U8(kCode32) + "\\VelmoranTavix.mst"};
+  // clang-format on
+  const std::size_t firstLine =
+      std::find(calls.begin(), calls.end(), "WideCharToMultiByte") - calls.begin();
   for (std::size_t i = 0; i < calls.size(); ++i) {
     SCOPED_TRACE("call " + std::to_string(i) + ": " + calls[i]);
     const DWORD exitCode = SweptRun(i);
@@ -341,12 +301,13 @@ TEST(FaultSweepTest, EveryCallOfTheTypicalRunFailing) {
     const Value transforms = GetValue(HKEY_CLASSES_ROOT, 0, kInstaller32, L"Transforms");
     const bool unknown = exitCode == 0xFFFFFFFF;
     EXPECT_TRUE(exitCode == 0 || (unknown && lines.back() == unread)) << exitCode;
-    EXPECT_TRUE(transforms == before || (!unknown && transforms == Value({REG_SZ, {L'\0'}})));
+    EXPECT_TRUE(transforms == Value({REG_SZ, {L'\0'}}) ||
+                transforms == Value({REG_EXPAND_SZ, kCached + L";" + L'\0'}));
     EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, kProductKey, L"upiMasterID"),
               Value({REG_SZ, kCode32 + L'\0'}));
-    EXPECT_TRUE(GetFile(kFolder + L"\\other.mst") && GetFile(kTemp + L"other.log"));
-    EXPECT_TRUE(!unknown || GetFile(kCached));
-    EXPECT_TRUE(!log || !log->empty() || calls[i] == "WriteFile") << "an empty log is left";
+    EXPECT_TRUE(GetFile(kCached + L".other") && GetFile(kLog + L".other") &&
+                (!unknown || GetFile(kCached)));
+    EXPECT_TRUE(log ? !log->empty() || calls[i] == "WriteFile" : i < firstLine && i > 0) << "log";
     auto next = typical.begin();  // typical lines may go missing, never change places
     for (const std::string& line : lines) {
       const auto found = std::find(next, typical.end(), line);
@@ -357,6 +318,8 @@ TEST(FaultSweepTest, EveryCallOfTheTypicalRunFailing) {
       }
     }
   }
+  fs::remove(kFallbackLog);
+  if (madeFallback) fs::remove(L"C:\\temp");
 }
 
 }  // namespace
