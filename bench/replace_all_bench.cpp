@@ -62,7 +62,7 @@ void BM_Removal(benchmark::State& state) {
 BENCHMARK_TEMPLATE(BM_Removal, tavix::ReplaceAll)
     ->Name("ReplaceAll")
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_Removal, tavix::ReferenceReplaceAll)
+BENCHMARK_TEMPLATE(BM_Removal, ReferenceReplaceAll)
     ->Name("PlainEraseInPlace")
     ->Unit(benchmark::kMillisecond);
 

@@ -1,10 +1,7 @@
-// The "Transforms" text edit done the plain way: find, replace in place,
-// search again behind the replacement (quadratic with many matches). The
-// reference for the linear version; `pattern` is not empty.
-#ifndef TAVIX_TESTS_FUZZ_REFERENCE_REPLACE_H_
-#define TAVIX_TESTS_FUZZ_REFERENCE_REPLACE_H_
+// The "Transforms" edit done the plain way: find, replace in place, search
+// again behind the replacement (quadratic). `pattern` is not empty.
+#pragma once
 #include <string>
-namespace tavix {
 inline std::ptrdiff_t ReferenceReplaceAll(std::wstring& text, const std::wstring& pattern,
                                           const std::wstring& replacement) {
   std::ptrdiff_t count = 0;
@@ -14,5 +11,3 @@ inline std::ptrdiff_t ReferenceReplaceAll(std::wstring& text, const std::wstring
   }
   return count;
 }
-}  // namespace tavix
-#endif  // TAVIX_TESTS_FUZZ_REFERENCE_REPLACE_H_

@@ -2,8 +2,7 @@
 // calls every system function through this program's import table, so a test
 // points the function's entry at a replacement of the same type while a Bend
 // lives, and the code under test never knows.
-#ifndef TAVIX_TESTS_WINE_BEND_H_
-#define TAVIX_TESTS_WINE_BEND_H_
+#pragma once
 
 #include <windows.h>
 
@@ -62,5 +61,3 @@ class Bend {
 #define TAVIX_BEND(name, ...) const Bend<decltype(&::name)> bend_##name(#name, __VA_ARGS__)
 
 }  // namespace tavix
-
-#endif  // TAVIX_TESTS_WINE_BEND_H_

@@ -1,16 +1,24 @@
 // The machine the Windows tests run on: the registry and files of this
 // Windows (or Wine prefix), and the clean-up run in a child process or in
 // this one.
-#ifndef TAVIX_TESTS_WINE_MACHINE_H_
-#define TAVIX_TESTS_WINE_MACHINE_H_
+#pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
+#include <filesystem>
+#include <fstream>
 #include <optional>
+#include <regex>
 #include <string>
 #include <utility>
 
+#include "app/driver.h"
+#include "log/run_log.h"
+
 namespace tavix {
+
+namespace fs = std::filesystem;
 
 // The system's names, spelt out rather than taken from its headers, so that
 // a slip in one of its constants shows.
@@ -22,29 +30,96 @@ inline const std::wstring kProductKey =
                           kCode64 = L"{6D2E47B1-0000-1033-0102-5A9C20F3E184}",
                           kTemp = L"C:\\tavix\\temp\\",  // the cases' temporary folder
     kLogName = L"VelmoranTavix_TransformsCleanUp.log", kLog = kTemp + kLogName;
-
-extern std::wstring g_exe;  // the exe under test, from --exe=
-extern bool g_plantedLink;  // --planted-link: a link stands at the log's name
+inline const std::pair<HKEY, std::wstring> kKeys[] = {{HKEY_LOCAL_MACHINE, kProductKey},
+                                                      {HKEY_CLASSES_ROOT, kInstaller32},
+                                                      {HKEY_CLASSES_ROOT, kInstaller64}};
+inline std::wstring g_exe;          // the exe under test, from --exe=
+inline bool g_plantedLink = false;  // --planted-link: a link stands at the log's name
 
 // Deletes the product's keys in both views and, with `files`, C:\tavix and
 // the product codes' folders in the Installer folder.
-void Reset(bool files = true);
-void PutFile(const std::wstring& path, const std::string& bytes, bool readOnly = false);
-std::optional<std::string> GetFile(const std::wstring& path);
-// Stores `text` and its NUL.
-void PutValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name,
-              const std::wstring& text, DWORD type = REG_SZ);
-using Value = std::optional<std::pair<DWORD, std::wstring>>;  // type and data, NULs included
-Value GetValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name);
-std::string U8(const std::wstring& text);
-std::string MaskTimes(const std::string& log);  // each line's HH:MM:SS as ##:##:##
+inline void Reset(bool files = true) {
+  for (const auto& [root, path] : kKeys) {
+    for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
+      RegDeleteKeyExW(root, path.c_str(), view, 0);
+  }
+  const std::wstring installer = L"C:\\windows\\Installer\\";
+  for (const std::wstring& tree :
+       {std::wstring(L"C:\\tavix"), installer + kCode32, installer + kCode64}) {
+    std::error_code ignored;
+    for (const auto& entry : fs::recursive_directory_iterator(tree, ignored))
+      SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
+    if (files) fs::remove_all(tree, ignored);
+  }
+}
 
-// The full 32-bit exit code of one run with that temporary folder: of `exe`
-// in a child process, or of the clean-up run in this process.
-DWORD RunExe(const std::wstring& tempFolder, const std::wstring& arguments = L"",
-             const std::wstring& exe = g_exe);
-DWORD RunInProcess(const std::wstring& tempFolder);
+inline void PutFile(const std::wstring& path, const std::string& bytes, bool readOnly = false) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(fs::path(path), std::ios::binary) << bytes;
+  if (readOnly) SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+}
+
+inline std::optional<std::string> GetFile(const std::wstring& path) {
+  std::ifstream file(fs::path(path), std::ios::binary);
+  if (!file) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// Stores `text` and its NUL.
+inline void PutValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name,
+                     const std::wstring& text, DWORD type = REG_SZ) {
+  HKEY key = nullptr;
+  RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr);
+  EXPECT_EQ(RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
+                           static_cast<DWORD>(text.size() + 1) * 2),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+using Value = std::optional<std::pair<DWORD, std::wstring>>;  // type and data, NULs included
+inline Value GetValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name) {
+  std::wstring data(2048, L'\0');
+  DWORD type = 0, size = 4096;
+  const DWORD flags = RRF_RT_ANY | RRF_NOEXPAND |
+                      (view == KEY_WOW64_64KEY ? RRF_SUBKEY_WOW6464KEY : 0) |
+                      (view == KEY_WOW64_32KEY ? RRF_SUBKEY_WOW6432KEY : 0);
+  if (RegGetValueW(root, path.c_str(), name, flags, &type, &data[0], &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  return std::pair(type, data.substr(0, size / 2));
+}
+
+inline std::string U8(const std::wstring& text) { return WideToUtf8(text); }
+
+inline std::string MaskTimes(const std::string& log) {  // each line's HH:MM:SS as ##:##:##
+  return std::regex_replace(log, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}"), "$1##:##:##");
+}
+
+// The full 32-bit exit code of `exe` run with that temporary folder.
+inline DWORD RunExe(const std::wstring& tempFolder, const std::wstring& arguments = L"",
+                    const std::wstring& exe = g_exe) {
+  SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
+  std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  DWORD exitCode = 0xDEADBEEF;  // not started, or still running after a minute
+  if (CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                     &startup, &process)) {
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+      GetExitCodeProcess(process.hProcess, &exitCode);
+    TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  return exitCode;
+}
+
+// The exit code of the clean-up run in this process.
+inline DWORD RunInProcess(const std::wstring& tempFolder) {
+  SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
+  const int exitCode = RunCleanUp();
+  ResetRunLogForTesting();
+  return static_cast<DWORD>(exitCode);
+}
 
 }  // namespace tavix
-
-#endif  // TAVIX_TESTS_WINE_MACHINE_H_
