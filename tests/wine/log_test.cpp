@@ -1,5 +1,5 @@
-// The log's file on the real file system, in this process: links planted from Linux by
-// planted_links.sh, and what Wine cannot show bent as Windows answers.
+// The log's file on the real file system, in this process: real links, and what Wine
+// cannot show bent as Windows answers.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -86,13 +86,28 @@ const Case kCases[] = {
     {"MappedDriveLetter", L"T:\\", L"mapped"},
 };
 
-class LogFileTest : public ::testing::TestWithParam<Case> {};
+class LogFileTest : public ::testing::TestWithParam<Case> {
+ public:
+  // The folders, and the links: a folder link, a dangling link at the log's name, and
+  // the drive letter T: for a folder.
+  static void SetUpTestSuite() {
+    Reset();
+    for (const fs::path& folder : {kLogs / kLong, kLogs / L"dangling", kLogs / L"mapped"})
+      fs::create_directories(folder);
+    Link(kLogs.wstring() + L"\\", kLinked, kReal);
+    Link(kLogs.wstring() + L"\\dangling\\", kLogName, L"../absent.txt");
+    if (OnWine()) Link(L"C:\\", L"../dosdevices/t:", L"../drive_c/tavix/logs/mapped");
+    if (!OnWine()) DefineDosDeviceW(0, L"T:", (kLogs / L"mapped").c_str());
+  }
+  static void TearDownTestSuite() {
+    if (OnWine()) RunExe(kTemp, L"-rf tavix ../dosdevices/t:", L"Z:\\bin\\rm", L"C:\\");
+    if (!OnWine()) DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"T:", nullptr);
+  }
+};
 
 // Each case with no log yet and with an earlier one; two runs at once add whole lines.
 TEST_P(LogFileTest, FollowsOnlyLinksNoOneWithFewerRightsCanChange) {
   const Case& c = *(g_case = &GetParam());
-  fs::create_directories(kLogs / kLong);
-  if (!fs::exists(kLogs / c.folder)) GTEST_SKIP() << "plant the links first (planted_links.sh)";
   const fs::path real = kLogs / kReal / kLogName, landed = kLogs / (c.lands ? c.lands : kReal);
   const std::wstring log = (kLogs / c.folder / kLogName).wstring();
   for (const bool earlier : {false, true}) {

@@ -1,5 +1,5 @@
 // The test program's entry:
-//   wine_tests.exe [--exe=<Windows path of the exe>] [--planted-link] [GoogleTest flags]
+//   wine_tests.exe [--exe=<Windows path of the exe>] [GoogleTest flags]
 // The tests write the product's keys and remove what they made: where the
 // keys exist and this program did not leave them, the product is installed.
 #include "machine.h"
@@ -8,9 +8,7 @@ int wmain(int argc, wchar_t** argv) {
   using namespace tavix;
   ::testing::InitGoogleTest(&argc, argv);
   for (int i = 1; i < argc; ++i) {
-    const std::wstring arg = argv[i];
-    if (arg.rfind(L"--exe=", 0) == 0) g_exe = arg.substr(6);
-    g_plantedLink |= arg == L"--planted-link";
+    if (std::wstring(argv[i]).rfind(L"--exe=", 0) == 0) g_exe = argv[i] + 6;
   }
   const std::wstring marker = L"Software\\Velmoran\\Velmoran Tavix tests running";
   bool installed = false;

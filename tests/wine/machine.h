@@ -94,16 +94,16 @@ inline std::string MaskTimes(const std::string& log) {  // each line's HH:MM:SS 
   return std::regex_replace(log, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}"), "$1##:##:##");
 }
 
-// The full 32-bit exit code of `exe` run with that temporary folder.
+// The full 32-bit exit code of `exe` run with that temporary folder (and working folder).
 inline DWORD RunExe(const std::wstring& tempFolder, const std::wstring& arguments = L"",
-                    const std::wstring& exe = g_exe) {
+                    const std::wstring& exe = g_exe, const wchar_t* folder = nullptr) {
   SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
   std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
   DWORD exitCode = 0xDEADBEEF;  // not started, or still running after a minute
-  if (CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder,
                      &startup, &process)) {
     if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
       GetExitCodeProcess(process.hProcess, &exitCode);
@@ -112,6 +112,20 @@ inline DWORD RunExe(const std::wstring& tempFolder, const std::wstring& argument
     CloseHandle(process.hProcess);
   }
   return exitCode;
+}
+
+// Wine makes no symbolic links (and answers TRUE): there Linux's own ln and rm run.
+inline bool OnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"); }
+
+// A symbolic link `name` in `folder` to `target` ('/' between names).
+inline void Link(const std::wstring& folder, const std::wstring& name, std::wstring target) {
+  if (OnWine()) {
+    RunExe(kTemp, L"-sfn \"" + target + L"\" \"" + name + L"\"", L"Z:\\bin\\ln", folder.c_str());
+    return;
+  }
+  std::replace(target.begin(), target.end(), L'/', L'\\');
+  CreateSymbolicLinkW((folder + name).c_str(), target.c_str(),
+                      fs::is_directory(folder + target) ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
 }
 
 // The exit code of the clean-up run in this process.
