@@ -100,7 +100,7 @@ class LogFileTest : public ::testing::TestWithParam<Case> {
     if (!OnWine()) DefineDosDeviceW(0, L"T:", (kLogs / L"mapped").c_str());
   }
   static void TearDownTestSuite() {
-    if (OnWine()) RunExe(kTemp, L"-rf tavix ../dosdevices/t:", L"Z:\\bin\\rm", L"C:\\");
+    if (OnWine()) Unix(L"C:\\", L"rm -rf tavix ../dosdevices/t:");
     if (!OnWine()) DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"T:", nullptr);
   }
 };

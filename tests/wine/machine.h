@@ -99,11 +99,18 @@ inline DWORD RunExe(const std::wstring& tempFolder, const std::wstring& argument
                     const std::wstring& exe = g_exe, const wchar_t* folder = nullptr) {
   SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
   std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+  // Standard handles of its own: a Linux child of Wine would share this program's output.
+  SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+  const HANDLE nul =
+      CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  &inherited, OPEN_EXISTING, 0, nullptr);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
   PROCESS_INFORMATION process{};
   DWORD exitCode = 0xDEADBEEF;  // not started, or still running after a minute
-  if (CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder,
+  if (CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, folder,
                      &startup, &process)) {
     if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
       GetExitCodeProcess(process.hProcess, &exitCode);
@@ -111,18 +118,24 @@ inline DWORD RunExe(const std::wstring& tempFolder, const std::wstring& argument
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
+  CloseHandle(nul);
   return exitCode;
 }
 
 // Wine makes no symbolic links (and answers TRUE): there Linux's own ln and rm run.
 inline bool OnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"); }
 
+// Runs `command` with Linux's sh in `folder`, and waits for it by a file it makes last:
+// Wine gives no handle to a Linux process.
+inline void Unix(const std::wstring& folder, const std::wstring& command) {
+  RunExe(kTemp, L"-c \"" + command + L" ; touch unix.done\"", L"Z:\\bin\\sh", folder.c_str());
+  for (int i = 0; i < 600 && !fs::exists(folder + L"unix.done"); ++i) Sleep(50);
+  fs::remove(folder + L"unix.done");
+}
+
 // A symbolic link `name` in `folder` to `target` ('/' between names).
 inline void Link(const std::wstring& folder, const std::wstring& name, std::wstring target) {
-  if (OnWine()) {
-    RunExe(kTemp, L"-sfn \"" + target + L"\" \"" + name + L"\"", L"Z:\\bin\\ln", folder.c_str());
-    return;
-  }
+  if (OnWine()) return Unix(folder, L"ln -sfn '" + target + L"' '" + name + L"'");
   std::replace(target.begin(), target.end(), L'/', L'\\');
   CreateSymbolicLinkW((folder + name).c_str(), target.c_str(),
                       fs::is_directory(folder + target) ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
