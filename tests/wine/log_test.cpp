@@ -27,8 +27,8 @@ struct Case {
   const wchar_t* lands;               // where the log goes, below kLogs; null: refused
   const wchar_t* junction = nullptr;  // "linked" shows as a junction with this SDDL
   Run run = kElevated;
-  bool namesUnknown = false, reopenFails = false;  // no handle named; ReOpenFile failing
-  ULONG folderTag = 0, logTag = 0;                 // what "the real folder" and the log show
+  bool namesUnknown = false;        // no handle named
+  ULONG folderTag = 0, logTag = 0;  // what "the real folder" and the log show
 };
 const Case* g_case = nullptr;
 
@@ -61,19 +61,15 @@ DWORD WINAPI Security(HANDLE entry, SE_OBJECT_TYPE type, SECURITY_INFORMATION wa
   GetSecurityDescriptorOwner(*made, owner, &flag);
   return GetSecurityDescriptorDacl(*made, &flag, list, &flag) ? ERROR_SUCCESS : ~0u;
 }
-HANDLE WINAPI ReOpen(HANDLE h, DWORD a, DWORD s, DWORD f) {
-  return g_case->reopenFails ? INVALID_HANDLE_VALUE : TAVIX_REAL(ReOpenFile)(h, a, s, f);
-}
 
 #define TI L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
 const Case kCases[] = {
     {"OtherLetterCase", L"C:\\TAVIX\\LOGS\\THE REAL FOLDER", kReal},
     {"PathLongerThanMaxPath", kLong.c_str(), kLong.c_str()},
-    {"KeepingFails", kReal, nullptr, nullptr, kElevated, false, true},
     {"NamesUnknownNotElevated", kReal, kReal, nullptr, kLimited, true},
-    {"CloudFolderOnTheWay", kReal, kReal, nullptr, kElevated, false, false, IO_REPARSE_TAG_CLOUD},
-    {"CloudFileAtName", kReal, kReal, nullptr, kElevated, false, false, 0, IO_REPARSE_TAG_CLOUD},
-    {"LinkAtName", kReal, nullptr, nullptr, kElevated, false, false, 0, IO_REPARSE_TAG_SYMLINK},
+    {"CloudFolderOnTheWay", kReal, kReal, nullptr, kElevated, false, IO_REPARSE_TAG_CLOUD},
+    {"CloudFileAtName", kReal, kReal, nullptr, kElevated, false, 0, IO_REPARSE_TAG_CLOUD},
+    {"LinkAtName", kReal, nullptr, nullptr, kElevated, false, 0, IO_REPARSE_TAG_SYMLINK},
     {"DanglingLinkAtName", L"dangling", nullptr},
     {"FolderLinkElevated", kLinked, nullptr},
     {"FolderLinkNotElevated", kLinked, kReal, nullptr, kLimited},
@@ -116,7 +112,6 @@ TEST_P(LogFileTest, FollowsOnlyLinksNoOneWithFewerRightsCanChange) {
       TAVIX_BEND(GetTokenInformation, Token);
       TAVIX_BEND(GetFileInformationByHandleEx, FileInformation);
       TAVIX_BEND(GetSecurityInfo, Security);
-      TAVIX_BEND(ReOpenFile, ReOpen);
       LogFile first(log), second(log);
       first.Write("one\r\n");
       second.Write("two\r\n");
