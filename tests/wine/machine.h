@@ -1,6 +1,5 @@
-// The machine the Windows tests run on: the registry and files of this
-// Windows (or Wine prefix), and the clean-up run in a child process or in
-// this one.
+// The machine the Windows tests run on: this Windows's (or Wine prefix's)
+// registry and files, and the clean-up run in a child process or in this one.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -33,12 +32,11 @@ inline const std::wstring kProductKey =
 inline const std::pair<HKEY, std::wstring> kKeys[] = {{HKEY_LOCAL_MACHINE, kProductKey},
                                                       {HKEY_CLASSES_ROOT, kInstaller32},
                                                       {HKEY_CLASSES_ROOT, kInstaller64}};
-inline std::wstring g_exe;          // the exe under test, from --exe=
-inline bool g_plantedLink = false;  // --planted-link: a link stands at the log's name
+inline std::wstring g_exe;  // the exe under test, from --exe=
 
-// Deletes the product's keys in both views and, with `files`, C:\tavix and
-// the product codes' folders in the Installer folder.
-inline void Reset(bool files = true) {
+// Deletes the product's keys in both views, C:\tavix and the product codes'
+// folders in the Installer folder.
+inline void Reset() {
   for (const auto& [root, path] : kKeys) {
     for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
       RegDeleteKeyExW(root, path.c_str(), view, 0);
@@ -49,7 +47,7 @@ inline void Reset(bool files = true) {
     std::error_code ignored;
     for (const auto& entry : fs::recursive_directory_iterator(tree, ignored))
       SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
-    if (files) fs::remove_all(tree, ignored);
+    fs::remove_all(tree, ignored);
   }
 }
 
