@@ -92,23 +92,15 @@ inline std::string MaskTimes(const std::string& log) {  // each line's HH:MM:SS 
   return std::regex_replace(log, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}"), "$1##:##:##");
 }
 
-// The full 32-bit exit code of `exe` run with that temporary folder (and working folder).
-inline DWORD RunExe(const std::wstring& tempFolder, const std::wstring& arguments = L"",
-                    const std::wstring& exe = g_exe, const wchar_t* folder = nullptr) {
+// The full 32-bit exit code of the exe under test run with that temporary folder.
+inline DWORD RunExe(const std::wstring& tempFolder) {
   SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
-  std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
-  // Standard handles of its own: a Linux child of Wine would share this program's output.
-  SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-  const HANDLE nul =
-      CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  &inherited, OPEN_EXISTING, 0, nullptr);
+  std::wstring commandLine = L"\"" + g_exe + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
   PROCESS_INFORMATION process{};
   DWORD exitCode = 0xDEADBEEF;  // not started, or still running after a minute
-  if (CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, folder,
+  if (CreateProcessW(g_exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                      &startup, &process)) {
     if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
       GetExitCodeProcess(process.hProcess, &exitCode);
@@ -116,27 +108,7 @@ inline DWORD RunExe(const std::wstring& tempFolder, const std::wstring& argument
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
-  CloseHandle(nul);
   return exitCode;
-}
-
-// Wine makes no symbolic links (and answers TRUE): there Linux's own ln and rm run.
-inline bool OnWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"); }
-
-// Runs `command` with Linux's sh in `folder`, and waits for it by a file it makes last:
-// Wine gives no handle to a Linux process.
-inline void Unix(const std::wstring& folder, const std::wstring& command) {
-  RunExe(kTemp, L"-c \"" + command + L" ; touch unix.done\"", L"Z:\\bin\\sh", folder.c_str());
-  for (int i = 0; i < 600 && !fs::exists(folder + L"unix.done"); ++i) Sleep(50);
-  fs::remove(folder + L"unix.done");
-}
-
-// A symbolic link `name` in `folder` to `target` ('/' between names).
-inline void Link(const std::wstring& folder, const std::wstring& name, std::wstring target) {
-  if (OnWine()) return Unix(folder, L"ln -sfn '" + target + L"' '" + name + L"'");
-  std::replace(target.begin(), target.end(), L'/', L'\\');
-  CreateSymbolicLinkW((folder + name).c_str(), target.c_str(),
-                      fs::is_directory(folder + target) ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
 }
 
 // The exit code of the clean-up run in this process.
