@@ -6,7 +6,6 @@
 #include <aclapi.h>  // after windows.h, which they need
 #include <sddl.h>
 
-#include "bend.h"
 #include "log/log_file.h"
 #include "machine.h"
 

@@ -1,6 +1,5 @@
 // Whole runs: the exe on a table of machines, and the typical run in this
 // process with each of its calls failing in turn.
-#include <aclapi.h>
 #include <gtest/gtest.h>
 #include <winternl.h>
 
@@ -12,7 +11,6 @@
 #include <set>
 #include <sstream>
 
-#include "bend.h"
 #include "machine.h"
 
 namespace tavix {
@@ -94,11 +92,8 @@ const Case kCases[] = {
     {"Product64", "", B27, kCode64.c_str(), L"A;*;B", "START GATE X64 REPLACED REMOVED", L"A;B"},
     {"Build24", "", L"1.0.43.24", C32, L"*;", kFull, L""},
     {"NearMissBuild", "", L"1.0.43.270", C32, L"*;", kGated},
-    {"NonAsciiBuild", "", L"1.0.43.27\u00e9\u20ac\U0001F600", C32, L"*;", kGated},
     {"LowerCaseCode", "", B27, L"{6d2e47b1-0000-1033-0002-5a9c20f3e184}", L"*;", kRefused},
-    {"ValueAP", "", B27, C32, L"A;*", kFull, L"A;"},
     {"ValuePAP", "", B27, C32, L"*;A;*", kFull, L"A;"},
-    {"ValueP", "", B27, C32, L"*", kFull, L""},
     {"ValueLongerEntry", "", B27, C32, L"*.bak;B", kFull, L".bak;B"},
     {"ValueAB", "", B27, C32, L"A;B", kKept},
     {"ValueOtherCase", "", B27, C32, L"C:\\WINDOWS\\INSTALLER\\{6D2E47B1-0000-1033-0002-5A9C20F3E184}\\VELMORANTAVIX.MST;", kKept},
@@ -222,7 +217,7 @@ DWORD SweptRun(std::size_t failAt) {
       TAVIX_SWEPT(ReOpenFile, INVALID_HANDLE_VALUE), TAVIX_SWEPT(SetEndOfFile, FALSE),
       TAVIX_SWEPT(SetFileInformationByHandle, FALSE), TAVIX_SWEPT(WriteFile, FALSE),
       TAVIX_SWEPT(OpenProcessToken, FALSE), TAVIX_SWEPT(GetTokenInformation, FALSE),
-      TAVIX_SWEPT(GetSecurityInfo, DWORD{ERROR_ACCESS_DENIED}), TAVIX_SWEPT(WideCharToMultiByte, 0)};
+      TAVIX_SWEPT(WideCharToMultiByte, 0)};
   // clang-format on
   g_calls.clear();
   g_failAt = failAt;
@@ -296,3 +291,33 @@ TEST(FaultSweepTest, EveryCallOfTheTypicalRunFailing) {
 
 }  // namespace
 }  // namespace tavix
+
+// The test program's entry: wine_tests.exe [--exe=<Windows path of the exe>] [GoogleTest flags].
+// The tests write the product's keys and remove what they made: where the keys exist and this
+// program did not leave them, the product is installed.
+int wmain(int argc, wchar_t** argv) {
+  using namespace tavix;
+  ::testing::InitGoogleTest(&argc, argv);
+  for (int i = 1; i < argc; ++i) {
+    if (std::wstring(argv[i]).rfind(L"--exe=", 0) == 0) g_exe = argv[i] + 6;
+  }
+  const std::wstring marker = L"Software\\Velmoran\\Velmoran Tavix tests running";
+  bool installed = false;
+  for (const auto& [root, path] : kKeys) {
+    for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+      HKEY key = nullptr;
+      installed |= RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS;
+      if (key) RegCloseKey(key);
+    }
+  }
+  if (installed && !GetValue(HKEY_CURRENT_USER, 0, marker, L"")) {
+    std::fprintf(stderr,
+                 "The product's keys exist here; these tests would change them. Refused.\n");
+    return 2;
+  }
+  PutValue(HKEY_CURRENT_USER, 0, marker, L"", L"");
+  const int result = RUN_ALL_TESTS();
+  Reset();
+  RegDeleteKeyW(HKEY_CURRENT_USER, marker.c_str());
+  return result;
+}
