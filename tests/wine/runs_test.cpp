@@ -19,16 +19,14 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Case {
-  // setup: view64 (the product's values in the 64-bit view only), both (a later build in the
-  // 64-bit view too), split (the Installer key in the 32-bit view, another "Transforms" in the
-  // 64-bit one), readonly (the cached file), hardlink (at the log's name, to a file that keeps
-  // its bytes).
+  // setup: view64 (the product's values in the 64-bit view only), split (the Installer key in the
+  // 32-bit view, another "Transforms" in the 64-bit one), readonly (the cached file), hardlink (at
+  // the log's name, to a file that keeps its bytes).
   const char *name, *setup;
-  const wchar_t *build, *code, *before;  // "Transforms", '*' for the cached file; null: none
+  const wchar_t *build, *code, *before;  // "Transforms", '*' standing for the cached file
   const char* log;                       // in kWords: -1 after NOTOURS, the file goes at REMOVED
   const wchar_t* after = nullptr;        // the REG_SZ "Transforms" where the log says REPLACED
 };
-void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 // The messages each word stands for, split at '|'; {x} stands for a value.
 const std::map<std::string, std::string> kWords = {
@@ -45,7 +43,6 @@ const std::map<std::string, std::string> kWords = {
     {"REMOVED", "----- --> Removed file : {p}"},
     {"NOTREMOVED", "Error --> Failed to remove file : {p}"},
     {"GATE1.0.43.27", "----- --> Starting update: TAVIX_RTM_1_0_FOR_SUITES = 1.0.43.27."},
-    {"GATE1.0.43.24", "----- --> Starting update: TAVIX_RTM_1_0_FOR_KESTRAVANE  = 1.0.43.24."},
 };
 
 bool Has(const char* words, const std::string& word) {
@@ -90,7 +87,6 @@ constexpr wchar_t kOther64[] = L"*;C:\\other.mst";  // the 64-bit copy where the
 const Case kCases[] = {
     {"TypicalRun", "", B27, C32, L"*;", kFull, L""},
     {"Product64", "", B27, kCode64.c_str(), L"A;*;B", "START GATE X64 REPLACED REMOVED", L"A;B"},
-    {"Build24", "", L"1.0.43.24", C32, L"*;", kFull, L""},
     {"NearMissBuild", "", L"1.0.43.270", C32, L"*;", kGated},
     {"LowerCaseCode", "", B27, L"{6d2e47b1-0000-1033-0002-5a9c20f3e184}", L"*;", kRefused},
     {"ValuePAP", "", B27, C32, L"*;A;*", kFull, L"A;"},
@@ -99,7 +95,6 @@ const Case kCases[] = {
     {"ValueOtherCase", "", B27, C32, L"C:\\WINDOWS\\INSTALLER\\{6D2E47B1-0000-1033-0002-5A9C20F3E184}\\VELMORANTAVIX.MST;", kKept},
     {"CachedFileReadOnly", "readonly", B27, C32, L"*;", "START GATE X86 REPLACED NOTREMOVED", L""},
     {"ProductKeyOnlyIn64BitView", "view64", B27, C32, L"*;", kFull, L""},
-    {"ProductKeyInBothViews", "both", B27, C32, L"*;", kFull, L""},
     {"InstallerKeyInBothViews", "split", B27, C32, L"C:\\only32.mst;*", kFull, L"C:\\only32.mst;"},
     {"LogIsAHardLink", "hardlink", B27, C32, L"*;", kFull, L""},
 };
@@ -109,19 +104,15 @@ const Case kCases[] = {
 bool Seed(const Case& c) {
   BOOL wow64 = FALSE;
   if (sizeof(void*) == 4 && !(IsWow64Process(GetCurrentProcess(), &wow64) && wow64) &&
-      std::regex_search(c.setup, std::regex("view64|split|both")))
+      std::regex_search(c.setup, std::regex("view64|split")))
     return false;
   Reset();
   const REGSAM view = Has(c.setup, "view64") ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-  if (c.build) PutValue(HKEY_LOCAL_MACHINE, view, kProductKey, L"BuildVersion", c.build);
-  if (c.code) PutValue(HKEY_LOCAL_MACHINE, view, kProductKey, L"upiMasterID", c.code);
-  if (Has(c.setup, "both"))
-    PutValue(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, kProductKey, L"BuildVersion", L"1.0");
-  const REGSAM installerView = Has(c.setup, "split") ? KEY_WOW64_32KEY : 0;
-  PutValue(HKEY_CLASSES_ROOT, installerView, Key(c), L"ProductName", L"Tavix");
-  if (c.before)  // of another type: the rewrite stores REG_SZ
-    PutValue(HKEY_CLASSES_ROOT, installerView, Key(c), L"Transforms", Expand(c, c.before),
-             REG_EXPAND_SZ);
+  PutValue(HKEY_LOCAL_MACHINE, view, kProductKey, L"BuildVersion", c.build);
+  PutValue(HKEY_LOCAL_MACHINE, view, kProductKey, L"upiMasterID", c.code);
+  // Of another type: the rewrite stores REG_SZ.
+  PutValue(HKEY_CLASSES_ROOT, Has(c.setup, "split") ? KEY_WOW64_32KEY : 0, Key(c), L"Transforms",
+           Expand(c, c.before), REG_EXPAND_SZ);
   if (Has(c.setup, "split")) {  // on Windows, and for 32-bit programs on Wine, the views share it
     PutValue(HKEY_CLASSES_ROOT, KEY_WOW64_64KEY, Key(c), L"Transforms", Expand(c, kOther64),
              REG_EXPAND_SZ);
@@ -138,34 +129,28 @@ bool Seed(const Case& c) {
   return true;
 }
 
-class ScenarioTest : public ::testing::TestWithParam<Case> {};
-
 // Tests one whole run: exit code, log bytes, "Transforms" in each view, the cached file.
-TEST_P(ScenarioTest, Run) {
-  const Case& c = GetParam();
-  if (!Seed(c)) GTEST_SKIP() << "needs two registry views";
-  EXPECT_EQ(RunExe(kTemp), Has(c.log, "NOTOURS") ? 0xFFFFFFFFu : 0u);
-  std::optional<std::string> log = ExpectedLog(c), actual = GetFile(kLog);
-  if (Has(c.setup, "hardlink")) log = "kept";  // the file behind the link
-  EXPECT_EQ(actual ? MaskTimes(*actual) : actual, log);
-  Value transforms;
-  if (Has(c.log, "REPLACED")) {
-    transforms = {REG_SZ, Expand(c, c.after) + L'\0'};
-  } else if (c.before) {
-    transforms = {REG_EXPAND_SZ, Expand(c, c.before) + L'\0'};
+TEST(ScenarioTest, Table) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    if (!Seed(c)) continue;  // it needs two registry views
+    EXPECT_EQ(RunExe(kTemp), Has(c.log, "NOTOURS") ? 0xFFFFFFFFu : 0u);
+    std::optional<std::string> log = ExpectedLog(c), actual = GetFile(kLog);
+    if (Has(c.setup, "hardlink")) log = "kept";  // the file behind the link
+    EXPECT_EQ(actual ? MaskTimes(*actual) : actual, log);
+    const Value transforms = Has(c.log, "REPLACED")
+                                 ? Value({REG_SZ, Expand(c, c.after) + L'\0'})
+                                 : Value({REG_EXPAND_SZ, Expand(c, c.before) + L'\0'});
+    const bool split = Has(c.setup, "split");
+    EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, split ? KEY_WOW64_32KEY : 0, Key(c), L"Transforms"),
+              transforms);
+    if (split) {  // the copy not read keeps every byte
+      EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, KEY_WOW64_64KEY, Key(c), L"Transforms"),
+                Value({REG_EXPAND_SZ, Expand(c, kOther64) + L'\0'}));
+    }
+    EXPECT_EQ(GetFile(Cached(c)).has_value(), !Has(c.log, "REMOVED"));
   }
-  const bool split = Has(c.setup, "split");
-  EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, split ? KEY_WOW64_32KEY : 0, Key(c), L"Transforms"),
-            transforms);
-  if (split) {  // the copy not read keeps every byte
-    EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, KEY_WOW64_64KEY, Key(c), L"Transforms"),
-              Value({REG_EXPAND_SZ, Expand(c, kOther64) + L'\0'}));
-  }
-  EXPECT_EQ(GetFile(Cached(c)).has_value(), !Has(c.log, "REMOVED"));
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, ScenarioTest, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // The calls of the swept functions; the one at `g_failAt` fails without reaching Windows.
 std::vector<std::string> g_calls;
@@ -293,15 +278,13 @@ TEST(FaultSweepTest, EveryCallOfTheTypicalRunFailing) {
 }  // namespace tavix
 
 // The test program's entry: wine_tests.exe [--exe=<Windows path of the exe>] [GoogleTest flags].
-// The tests write the product's keys and remove what they made: where the keys exist and this
-// program did not leave them, the product is installed.
+// The tests write the product's keys and remove them: where one exists, the product is there.
 int wmain(int argc, wchar_t** argv) {
   using namespace tavix;
   ::testing::InitGoogleTest(&argc, argv);
   for (int i = 1; i < argc; ++i) {
     if (std::wstring(argv[i]).rfind(L"--exe=", 0) == 0) g_exe = argv[i] + 6;
   }
-  const std::wstring marker = L"Software\\Velmoran\\Velmoran Tavix tests running";
   bool installed = false;
   for (const auto& [root, path] : kKeys) {
     for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
@@ -310,14 +293,12 @@ int wmain(int argc, wchar_t** argv) {
       if (key) RegCloseKey(key);
     }
   }
-  if (installed && !GetValue(HKEY_CURRENT_USER, 0, marker, L"")) {
+  if (installed) {
     std::fprintf(stderr,
                  "The product's keys exist here; these tests would change them. Refused.\n");
     return 2;
   }
-  PutValue(HKEY_CURRENT_USER, 0, marker, L"", L"");
   const int result = RUN_ALL_TESTS();
   Reset();
-  RegDeleteKeyW(HKEY_CURRENT_USER, marker.c_str());
   return result;
 }
