@@ -1,10 +1,7 @@
-// The linear ReplaceAll against the plain procedure: a libFuzzer target, and
-// without TAVIX_LIBFUZZER a program that checks random inputs the same way.
+// A libFuzzer target: the linear ReplaceAll against the plain procedure.
 #include <cstdint>
 #include <cstdlib>
-#include <random>
 #include <string>
-#include <vector>
 
 #include "app/replace_all.h"
 #include "reference_replace.h"
@@ -38,16 +35,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
   return 0;
 }
-
-#ifndef TAVIX_LIBFUZZER
-// Most inputs in the four-letter mode with short patterns.
-int main() {
-  std::mt19937 random(20261206);
-  for (int i = 0; i < 100000; ++i) {
-    std::vector<std::uint8_t> input(3 + random() % 60);
-    for (std::uint8_t& byte : input) byte = static_cast<std::uint8_t>(random());
-    if (i % 4 != 0) input[0] |= 1, input[1] %= 9;
-    LLVMFuzzerTestOneInput(input.data(), input.size());
-  }
-}
-#endif

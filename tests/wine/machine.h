@@ -1,8 +1,6 @@
-// The machine the Windows tests run on: this Windows's (or Wine prefix's) registry and
-// files, the clean-up run in a child process or in this one, and Windows' answers bent for
-// the product's code in this process: it calls every system function through this program's
-// import table, so a test points the function's entry at a replacement of the same type
-// while a Bend lives.
+// The machine the tests run on: its registry and files, the clean-up run in a child process
+// or in this one, and Windows' answers bent for the product's code in this process, which
+// calls every system function through this program's import table.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -98,9 +96,8 @@ inline std::string MaskTimes(const std::string& log) {  // each line's HH:MM:SS 
   return std::regex_replace(log, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}"), "$1##:##:##");
 }
 
-// The full 32-bit exit code of the exe under test run with that temporary folder.
-inline DWORD RunExe(const std::wstring& tempFolder) {
-  SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
+// The full 32-bit exit code of the exe under test, run with the temporary folder kTemp.
+inline DWORD RunExe() {
   std::wstring commandLine = L"\"" + g_exe + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -118,8 +115,7 @@ inline DWORD RunExe(const std::wstring& tempFolder) {
 }
 
 // The exit code of the clean-up run in this process.
-inline DWORD RunInProcess(const std::wstring& tempFolder) {
-  SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
+inline DWORD RunInProcess() {
   const int exitCode = RunCleanUp();
   ResetRunLogForTesting();
   return static_cast<DWORD>(exitCode);

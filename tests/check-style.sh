@@ -1,7 +1,0 @@
-#!/usr/bin/env bash
-# clang-format over every C++ file.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-mapfile -t files < <(git ls-files '*.cpp' '*.h')
-clang-format --dry-run --Werror "${files[@]}"
-echo "clang-format: ${#files[@]} files clean"
