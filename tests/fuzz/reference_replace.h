@@ -1,5 +1,4 @@
-// The "Transforms" edit done the plain way: find, replace in place, search
-// again behind the replacement (quadratic). `pattern` is not empty.
+// The "Transforms" edit done the plain, quadratic way. `pattern` is not empty.
 #pragma once
 #include <string>
 inline std::ptrdiff_t ReferenceReplaceAll(std::wstring& text, const std::wstring& pattern,

@@ -6,8 +6,7 @@
 #include "app/replace_all.h"
 #include "reference_replace.h"
 
-// Little-endian UTF-16 units, or with `small` one byte a unit from four
-// letters, where matches and overlaps are frequent.
+// UTF-16 units, or with `small` a byte a unit from four letters (frequent matches and overlaps).
 static std::wstring Units(const std::uint8_t* data, std::size_t size, bool small) {
   std::wstring units;
   for (std::size_t i = 0; small ? i < size : i + 1 < size; i += small ? 1 : 2)
@@ -15,9 +14,8 @@ static std::wstring Units(const std::uint8_t* data, std::size_t size, bool small
   return units;
 }
 
-// A mode byte, the pattern's and the replacement's lengths, then the units of
-// pattern, replacement and text. The replacement stays short: the plain
-// procedure shifts the whole text at every match.
+// A mode byte, the pattern's and the (short) replacement's lengths, then the units of pattern,
+// replacement and text.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
   const bool small = data[0] & 1;

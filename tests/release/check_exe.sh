@@ -17,7 +17,6 @@ check subsystem 'grep -qE "^Subsystem\s+00000002" <<<"$headers"'
 check imports '[ "$dlls" = "advapi32.dll kernel32.dll msvcrt.dll ntdll.dll" ]'
 check calls 'grep -q SetErrorMode <<<"$headers" && grep -q GetSystemWindowsDirectoryW <<<"$headers"'
 check icon '[ "$icons" = "16@4 16@8 32@4 32@8" ]'
-# Windows ignores the long-path setting outside its own namespace.
 check manifest '[[ $manifest == *"level=\"asInvoker\" uiAccess=\"false\""* &&
   $manifest == *"<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true<"* ]]'
 check version 'wrestool -x --raw --type=16 "$exe" | iconv -f UTF-16LE -t UTF-8 | tr -d "\0" | grep -q "Velmoran Tavix"'

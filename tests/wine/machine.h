@@ -23,8 +23,7 @@ namespace tavix {
 
 namespace fs = std::filesystem;
 
-// The system's names, spelt out rather than taken from its headers, so that
-// a slip in one of its constants shows.
+// The system's names, spelt out so that a slip in one of its constants shows.
 inline const std::wstring kProductKey =
                               L"Software\\Velmoran\\Velmoran Tavix\\R1.0\\ProductSpecific",
                           kInstaller32 = L"Installer\\Products\\1B74E2D6000033010020A5C9023F1E48",
@@ -38,8 +37,7 @@ inline const std::pair<HKEY, std::wstring> kKeys[] = {{HKEY_LOCAL_MACHINE, kProd
                                                       {HKEY_CLASSES_ROOT, kInstaller64}};
 inline std::wstring g_exe;  // the exe under test, from --exe=
 
-// Deletes the product's keys in both views, C:\tavix and the product codes'
-// folders in the Installer folder.
+// Deletes the product's keys in both views, C:\tavix and the product's Installer folders.
 inline void Reset() {
   for (const auto& [root, path] : kKeys) {
     for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
@@ -114,7 +112,6 @@ inline DWORD RunExe() {
   return exitCode;
 }
 
-// The exit code of the clean-up run in this process.
 inline DWORD RunInProcess() {
   const int exitCode = RunCleanUp();
   ResetRunLogForTesting();
