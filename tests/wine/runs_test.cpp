@@ -38,7 +38,9 @@ const std::map<std::string, std::string> kWords = {
     {"NOUPD", "----- -->No updated on Transforms Register value --> value : \n{o}"},
     {"REMOVED", "----- --> Removed file : {p}"},
     {"NOTREMOVED", "Error --> Failed to remove file : {p}"},
-    {"GATE", "----- --> Starting update: TAVIX_RTM_1_0_FOR_SUITES = 1.0.43.27."},
+    {"GATE1.0.43.27", "----- --> Starting update: TAVIX_RTM_1_0_FOR_SUITES = 1.0.43.27."},
+    {"GATE1.0.43.24", "----- --> Starting update: TAVIX_RTM_1_0_FOR_KESTRAVANE  = 1.0.43.24."},
+    {"GATE1.0.43.13", "----- --> Starting update: TAVIX_RTM_1_0_FOR_ZIRK = 1.0.43.13."},
 };
 
 bool Has(const char* words, const std::string& word) {
@@ -59,7 +61,8 @@ std::wstring Expand(const Case& c, const wchar_t* value) {
 std::string ExpectedLog(const Case& c) {
   std::string messages, log;
   std::istringstream words(c.log);
-  for (std::string word; words >> word;) messages += kWords.at(word) + "|";
+  for (std::string word; words >> word;)
+    messages += kWords.at(word == "GATE" ? word + U8(c.build) : word) + "|";
   const std::pair<const char*, const wchar_t*> values[] = {
       {"{b}", c.build}, {"{c}", c.code}, {"{o}", c.before}, {"{n}", c.after}, {"{p}", L"*"}};
   for (const auto& [name, value] : values) {
@@ -82,6 +85,8 @@ constexpr wchar_t kOther64[] = L"*;C:\\other.mst";  // the 64-bit copy where the
 const Case kCases[] = {
     {"TypicalRun", "", B27, C32, L"*;", kFull, L""},
     {"Product64", "", B27, kCode64.c_str(), L"A;*;B", "START GATE X64 REPLACED REMOVED", L"A;B"},
+    {"Build24", "", L"1.0.43.24", C32, L"*;", kFull, L""},
+    {"Build13", "", L"1.0.43.13", C32, L"*;", kFull, L""},
     {"NearMissBuild", "", L"1.0.43.270", C32, L"*;", kGated},
     {"LowerCaseCode", "", B27, L"{6d2e47b1-0000-1033-0002-5a9c20f3e184}", L"*;", kRefused},
     {"ValuePAP", "", B27, C32, L"*;A;*", kFull, L"A;"},
@@ -182,6 +187,8 @@ DWORD SweptRun(std::size_t failAt) {
   Seed(kCases[0]);
   PutFile(kCached + L".other", "other");
   PutFile(kLog + L".other", "other");
+  PutFile(kLog,
+          "00:00:00  ----- --> Removed file : " + U8(kCached) + "\r\n");  // emptied, not added to
   fs::remove(kFallbackLog);
   const LONG denied = ERROR_ACCESS_DENIED;
   const DWORD none = 0;
@@ -264,17 +271,22 @@ TEST(FaultSweepTest, EveryCallOfTheTypicalRunFailing) {
   if (madeFallback) fs::remove(L"C:\\temp");
 }
 
-// The log's file on a plain folder whose tags, owner, access list and run's rights are bent.
-const std::wstring kLogFolder = L"C:\\tavix\\logs\\folder", kFile = kLogFolder + L"\\" + kLogName;
+// The log's file on plain folders whose tags, owner, access list and run's rights are bent as
+// Windows would answer; a "link" opened without FILE_OPEN_REPARSE_POINT leads where Windows
+// would follow it: the folder to "target", the log to "target.log".
+const std::wstring kLogs = L"C:\\tavix\\logs\\", kLong = kLogs + std::wstring(240, L'x') + L"\\";
+const std::wstring kAt[] = {kLogs + L"folder\\" + kLogName, kLogs + L"target\\" + kLogName,
+                            kLogs + L"folder\\target.log", kLong + kLogName};
 enum Run { kElevated, kLimited, kSystem };  // kSystem: SYSTEM, its token not elevated
 
 struct LogCase {
   const char* name;
-  bool lands;                       // false: the log is refused
+  int lands;                        // where the log goes: 1 + its index in kAt; 0: refused
   ULONG folderTag = 0, logTag = 0;  // the reparse tags the folder and the log show
   const wchar_t* access = nullptr;  // the folder's owner and access list (SDDL)
   Run run = kElevated;
-  bool namesUnknown = false;  // no handle named
+  bool namesUnknown = false;                            // no handle named
+  const wchar_t* path = L"C:\\TAVIX\\LOGS\\FOLDER\\X";  // its folder is the log's
 };
 const LogCase* g_case = nullptr;
 
@@ -285,64 +297,93 @@ BOOL WINAPI Token(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID out, DWORD 
   if (ok && kind == TokenUser && g_case->run == kSystem) *static_cast<PSID*>(out) = &system;
   return ok;
 }
+bool EndsWith(std::wstring_view text, std::wstring_view end) {  // letter case aside
+  return text.size() >= end.size() &&
+         !_wcsnicmp(&text[text.size() - end.size()], end.data(), end.size());
+}
+ULONG TagFor(std::wstring_view name) {
+  return EndsWith(name, L"folder")  ? g_case->folderTag
+         : EndsWith(name, kLogName) ? g_case->logTag
+                                    : 0;
+}
+NTSTATUS NTAPI Open(PHANDLE h, ACCESS_MASK a, POBJECT_ATTRIBUTES o, PIO_STATUS_BLOCK s,
+                    PLARGE_INTEGER z, ULONG f, ULONG share, ULONG d, ULONG options, PVOID e,
+                    ULONG n) {
+  std::wstring name(o->ObjectName->Buffer, o->ObjectName->Length / 2);
+  if (!(options & FILE_OPEN_REPARSE_POINT) && IsReparseTagNameSurrogate(TagFor(name)))
+    name = TagFor(name) == g_case->logTag ? L"target.log"
+                                          : name.substr(0, name.size() - 6) + L"target";
+  UNICODE_STRING text{static_cast<USHORT>(name.size() * 2), static_cast<USHORT>(name.size() * 2),
+                      &name[0]};
+  OBJECT_ATTRIBUTES attributes = *o;
+  attributes.ObjectName = &text;
+  return TAVIX_REAL(NtCreateFile)(h, a, &attributes, s, z, f, share, d, options, e, n);
+}
 BOOL WINAPI FileInformation(HANDLE entry, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID out, DWORD size) {
   if (kind == FileNameInfo && g_case->namesUnknown) return FALSE;
   wchar_t path[MAX_PATH] = {};
   GetFinalPathNameByHandleW(entry, path, MAX_PATH, 0);
-  const std::wstring_view name(path);
-  const ULONG tag = name.ends_with(L"folder") ? g_case->folderTag
-                                              : (name.ends_with(kLogName) ? g_case->logTag : 0);
-  if (kind != FileAttributeTagInfo || tag == 0)
+  if (kind != FileAttributeTagInfo || TagFor(path) == 0)
     return TAVIX_REAL(GetFileInformationByHandleEx)(entry, kind, out, size);
-  *static_cast<FILE_ATTRIBUTE_TAG_INFO*>(out) = {FILE_ATTRIBUTE_REPARSE_POINT, tag};
+  *static_cast<FILE_ATTRIBUTE_TAG_INFO*>(out) = {FILE_ATTRIBUTE_REPARSE_POINT, TagFor(path)};
   return TRUE;
 }
 DWORD WINAPI Security(HANDLE entry, SE_OBJECT_TYPE type, SECURITY_INFORMATION wanted, PSID* owner,
                       PSID* group, PACL* list, PACL* audit, PSECURITY_DESCRIPTOR* made) {
-  BOOL flag = FALSE;
-  if (!g_case->access ||
-      !ConvertStringSecurityDescriptorToSecurityDescriptorW(g_case->access, 1, made, nullptr))
-    return TAVIX_REAL(GetSecurityInfo)(entry, type, wanted, owner, group, list, audit, made);
+  BOOL flag = FALSE;  // Windows' answer first: the handle must allow reading them
+  const DWORD real =
+      TAVIX_REAL(GetSecurityInfo)(entry, type, wanted, owner, group, list, audit, made);
+  if (real != ERROR_SUCCESS || !g_case->access) return real;
+  LocalFree(*made);
+  ConvertStringSecurityDescriptorToSecurityDescriptorW(g_case->access, 1, made, nullptr);
   GetSecurityDescriptorOwner(*made, owner, &flag);
   return GetSecurityDescriptorDacl(*made, &flag, list, &flag) ? ERROR_SUCCESS : ~0u;
 }
 
 constexpr ULONG kJunction = IO_REPARSE_TAG_MOUNT_POINT, kLink = IO_REPARSE_TAG_SYMLINK;
+// clang-format off
 const LogCase kLogCases[] = {
-    {"PlainFolder", true},
-    {"NamesUnknownNotElevated", true, 0, 0, nullptr, kLimited, true},
-    {"CloudFolderOnTheWay", true, IO_REPARSE_TAG_CLOUD},
-    {"LinkAtName", false, 0, kLink},
-    {"FolderLinkElevated", false, kLink},
-    {"FolderLinkNotElevated", true, kLink, 0, nullptr, kLimited},
-    {"FolderLinkAsSystem", false, kLink, 0, nullptr, kSystem},
-    {"JunctionOfAdministrators", true, kJunction, 0, L"O:BAD:(A;;FA;;;BA)(A;OICIIO;GA;;;BU)"},
-    {"JunctionOfSystem", true, kJunction, 0,
-     L"O:SYD:(A;;FA;;;SY)(A;;FA;;;CO)(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-"
-     L"2271478464)"},
-    {"JunctionOwnedByUsers", false, kJunction, 0, L"O:BUD:(A;;FA;;;BA)"},
-    {"JunctionUsersMayWrite", false, kJunction, 0, L"O:BAD:(A;;FA;;;BA)(A;;FW;;;BU)"},
-    {"JunctionWithoutAccessList", false, kJunction, 0, L"O:BA"},
+    {"OtherLetterCase", 1},
+    {"NamesUnknownNotElevated", 1, 0, 0, nullptr, kLimited, true},
+    {"CloudFolderOnTheWay", 1, IO_REPARSE_TAG_CLOUD},
+    {"LinkAtName", 0, 0, kLink},
+    {"FolderLinkElevated", 0, kLink},
+    {"FolderLinkNotElevated", 2, kLink, 0, nullptr, kLimited},
+    {"FolderLinkAsSystem", 0, kLink, 0, nullptr, kSystem},
+    {"JunctionOfAdministrators", 2, kJunction, 0, L"O:BAD:(A;;FA;;;BA)(A;OICIIO;GA;;;BU)(D;;FA;;;WD)"},
+    {"JunctionOfSystem", 2, kJunction, 0, L"O:SYD:(A;;FA;;;SY)(A;;FA;;;CO)(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)"},
+    {"JunctionOwnedByUsers", 0, kJunction, 0, L"O:BUD:(A;;FA;;;BA)"},
+    {"JunctionUsersMayWrite", 0, kJunction, 0, L"O:BAD:(A;;FA;;;BA)(A;;FW;;;BU)"},
+    {"JunctionUsersMayChangeItsAccess", 0, kJunction, 0, L"O:BAD:(A;;FA;;;BA)(A;;WD;;;BU)"},
+    {"JunctionWithoutAccessList", 0, kJunction, 0, L"O:BA"},
+    {"PathLongerThanMaxPath", 4, 0, 0, nullptr, kElevated, false, kLong.c_str()},
 };
+// clang-format on
 
-// Each case with no log yet and with an earlier one; two runs at once add whole lines.
+// Each case with no log yet and with earlier ones; two runs at once add whole lines; nothing
+// but the log's own place changes.
 TEST(LogFileTest, FollowsOnlyLinksNoOneWithFewerRightsCanChange) {
   TAVIX_BEND(GetTokenInformation, Token);
   TAVIX_BEND(GetFileInformationByHandleEx, FileInformation);
   TAVIX_BEND(GetSecurityInfo, Security);
+  TAVIX_BEND(NtCreateFile, Open);
   for (const LogCase& c : kLogCases) {
     for (const bool earlier : {false, true}) {
       g_case = &c;
       Reset();
-      PutFile(kLogFolder + L"\\other", "");
-      if (earlier) PutFile(kFile, "earlier");
+      for (const std::wstring& at : kAt) PutFile(at, "earlier");
+      for (int i : {0, 1, 3}) earlier || fs::remove(kAt[i]);
       {
-        LogFile first(kFile), second(kFile);
+        const std::wstring log = fs::path(c.path).replace_filename(kLogName);
+        LogFile first(log), second(log);
         first.Write("one\r\n");
         second.Write("two\r\n");
       }
-      const auto kept = earlier ? std::optional<std::string>("earlier") : std::nullopt;
-      EXPECT_EQ(GetFile(kFile), c.lands ? "one\r\ntwo\r\n" : kept) << c.name << earlier;
+      for (int i = 0; i < 4; ++i) {
+        const auto kept = earlier || i == 2 ? std::optional<std::string>("earlier") : std::nullopt;
+        EXPECT_EQ(GetFile(kAt[i]), c.lands == i + 1 ? "one\r\ntwo\r\n" : kept)
+            << c.name << earlier << i;
+      }
     }
   }
 }
