@@ -14,8 +14,7 @@ static std::wstring Units(const std::uint8_t* data, std::size_t size, bool small
   return units;
 }
 
-// A mode byte, the pattern's and the (short) replacement's lengths, then the units of pattern,
-// replacement and text.
+// A mode byte, the pattern's and the (short) replacement's lengths, then their units and the text.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
   const bool small = data[0] & 1;

@@ -3,11 +3,9 @@
 # whose effect Wine does not show, icon group 101, the manifest, version strings.
 #   check_exe.sh EXE
 set -uo pipefail
-exe=$1 work=$(mktemp -d) failures=0
-trap 'rm -rf "$work"' EXIT
+exe=$1 failures=0
 headers=$(x86_64-w64-mingw32-objdump -p "$exe")
-wrestool -x --type=14 --name=101 -o "$work/app.ico" "$exe"
-icons=$(icotool -l "$work/app.ico" | sed -n 's/.*--width=\([0-9]*\) --height=[0-9]* --bit-depth=\([0-9]*\).*/\1@\2/p' | sort | xargs)
+icons=$(wrestool -x --type=14 --name=101 "$exe" | icotool -l - | sed -n 's/.*--width=\([0-9]*\) --height=[0-9]* --bit-depth=\([0-9]*\).*/\1@\2/p' | sort | xargs)
 dlls=$(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr '[:upper:]' '[:lower:]' | sort | xargs)
 manifest=$(wrestool -x --raw --type=24 "$exe")
 check() {

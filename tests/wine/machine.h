@@ -1,6 +1,5 @@
-// The machine the tests run on: its registry and files, the clean-up run in a child process
-// or in this one, and Windows' answers bent for the product's code in this process, which
-// calls every system function through this program's import table.
+// The machine: registry, files, the run in a child process or in this one, and Windows' answers
+// bent for the product's code, which calls every system function through the import table.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -76,13 +75,12 @@ inline void PutValue(HKEY root, REGSAM view, const std::wstring& path, const wch
   RegCloseKey(key);
 }
 
-using Value = std::optional<std::pair<DWORD, std::wstring>>;  // type and data, NULs included
+// The type and data (NULs included) in the process's view or, with `view`, the 32-bit one.
+using Value = std::optional<std::pair<DWORD, std::wstring>>;
 inline Value GetValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name) {
   std::wstring data(2048, L'\0');
   DWORD type = 0, size = 4096;
-  const DWORD flags = RRF_RT_ANY | RRF_NOEXPAND |
-                      (view == KEY_WOW64_64KEY ? RRF_SUBKEY_WOW6464KEY : 0) |
-                      (view == KEY_WOW64_32KEY ? RRF_SUBKEY_WOW6432KEY : 0);
+  const DWORD flags = RRF_RT_ANY | RRF_NOEXPAND | (view ? RRF_SUBKEY_WOW6432KEY : 0);
   if (RegGetValueW(root, path.c_str(), name, flags, &type, &data[0], &size) != ERROR_SUCCESS)
     return std::nullopt;
   return std::pair(type, data.substr(0, size / 2));

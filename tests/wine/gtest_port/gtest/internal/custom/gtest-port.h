@@ -1,5 +1,4 @@
-// GoogleTest on MinGW's win32 thread model, whose C++ library has no
-// std::mutex: these single-threaded programs never wait on a Notification.
+// GoogleTest without std::mutex (MinGW's win32 threads); no one waits on a Notification here.
 #pragma once
 #define GTEST_HAS_NOTIFICATION_ 1
 namespace testing::internal {
