@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# Release checks of a built exe: GUI subsystem, imports of four system DLLs only, the calls
-# whose effect Wine does not show, icon group 101, the manifest, version strings.
+# Release checks: GUI subsystem, four system DLLs, calls Wine does not show, icon, manifest, version.
 #   check_exe.sh EXE
 set -uo pipefail
 exe=$1 failures=0

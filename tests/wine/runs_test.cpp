@@ -1,5 +1,4 @@
-// Whole runs: the exe on a table of machines, and the typical run in this process with each
-// of its calls failing in turn; the log's file on bent answers of Windows.
+// Whole runs of the exe, the typical run with each call failing in turn, the log's file.
 #include <aclapi.h>
 #include <gtest/gtest.h>
 #include <sddl.h>
@@ -16,7 +15,7 @@ namespace tavix {
 namespace {
 
 struct Case {
-  // setup: view64 (values in the 64-bit view), readonly (cached file), hardlink (at the log)
+  // setup: view64 (values in 64-bit view), both (another build there), readonly, hardlink
   const char *name, *setup;
   const wchar_t *build, *code, *before;  // "Transforms", '*' standing for the cached file
   const char* log;                       // in kWords: -1 after NOTOURS, the file goes at REMOVED
@@ -90,6 +89,7 @@ const Case kCases[] = {
     {"ValuePAP", "", B27, C32, L"*;A;*", kFull, L"A;"},
     {"ValueAB", "", B27, C32, L"A;B", kKept},
     {"CachedFileReadOnly", "readonly", B27, C32, L"*;", "START GATE X86 REPLACED NOTREMOVED", L""},
+    {"ProductKeyInBothViews", "both", B27, C32, L"*;", kFull, L""},
     {"ProductKeyOnlyIn64BitView", "view64", B27, C32, L"*;", kFull, L""},
     {"LogIsAHardLink", "hardlink", B27, C32, L"*;", kFull, L""},
 };
@@ -99,12 +99,14 @@ const Case kCases[] = {
 bool Seed(const Case& c) {
   BOOL wow64 = FALSE;
   if (sizeof(void*) == 4 && !(IsWow64Process(GetCurrentProcess(), &wow64) && wow64) &&
-      Has(c.setup, "view64"))
+      std::regex_search(c.setup, std::regex("view64|both")))
     return false;
   Reset();
   const REGSAM view = Has(c.setup, "view64") ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
   PutValue(HKEY_LOCAL_MACHINE, view, kProductKey, L"BuildVersion", c.build);
   PutValue(HKEY_LOCAL_MACHINE, view, kProductKey, L"upiMasterID", c.code);
+  if (Has(c.setup, "both"))
+    PutValue(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, kProductKey, L"BuildVersion", L"1.0");
   // Of another type: the rewrite stores REG_SZ.
   PutValue(HKEY_CLASSES_ROOT, 0, Key(c), L"Transforms", Expand(c, c.before), REG_EXPAND_SZ);
   fs::create_directories(kTemp);
@@ -201,10 +203,8 @@ std::vector<std::string> Lines(const std::optional<std::string>& log) {
   return lines;
 }
 
-// Tests that whichever call of the typical run fails, it ends soundly: exit code 0, or -1
-// only with the product code unread; "Transforms" holds its old or its new text; no other
-// value or file changes but the cached file; a log is there and not empty unless its own
-// call failed, holding typical lines in order and only documented failure lines besides.
+// Tests that any failing call ends soundly: exit 0 (-1 only unread), "Transforms" old or new,
+// no other change, a non-empty log of typical lines in order plus documented failure lines.
 TEST(FaultSweepTest, EveryCallOfTheTypicalRunFailing) {
   const bool madeFallback = fs::create_directory(L"C:\\temp");
   ASSERT_EQ(SweptRun(SIZE_MAX), 0u);
@@ -248,12 +248,11 @@ TEST(FaultSweepTest, EveryCallOfTheTypicalRunFailing) {
   if (madeFallback) fs::remove(L"C:\\temp");
 }
 
-// The log's file on folders with tags, owner, access list and rights bent as Windows answers; a
-// "link" opened without FILE_OPEN_REPARSE_POINT leads to "target" (or "target.log") instead.
+// Bent tags, owner, access list, rights; a "link" opened following leads to "target(.log)".
 const std::wstring kLogs = L"C:\\tavix\\logs\\";
 const std::wstring kAt[] = {kLogs + L"folder\\" + kLogName, kLogs + L"target\\" + kLogName,
                             kLogs + L"folder\\target.log"};
-enum Run { kElevated, kLimited };
+enum Run { kElevated, kLimited, kSystem };  // kSystem: SYSTEM, its token not elevated
 
 struct LogCase {
   const char* name;
@@ -267,8 +266,10 @@ struct LogCase {
 const LogCase* g_case = nullptr;
 
 BOOL WINAPI Token(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID out, DWORD size, PDWORD n) {
+  static SID system{SID_REVISION, 1, SECURITY_NT_AUTHORITY, {SECURITY_LOCAL_SYSTEM_RID}};
   const BOOL ok = TAVIX_REAL(GetTokenInformation)(token, kind, out, size, n);
   if (ok && kind == TokenElevation && g_case->run != kElevated) *static_cast<DWORD*>(out) = 0;
+  if (ok && kind == TokenUser && g_case->run == kSystem) *static_cast<PSID*>(out) = &system;
   return ok;
 }
 bool EndsWith(std::wstring_view text, std::wstring_view end) {  // letter case aside
@@ -322,8 +323,10 @@ const LogCase kLogCases[] = {
     {"CloudFolderOnTheWay", 1, IO_REPARSE_TAG_CLOUD},
     {"LinkAtName", 0, 0, kLink},
     {"FolderLinkElevated", 0, kLink},
+    {"FolderLinkAsSystem", 0, kLink, 0, nullptr, kSystem},
     {"FolderLinkNotElevated", 2, kLink, 0, nullptr, kLimited},
     {"JunctionOfAdministrators", 2, kJunction, 0, L"O:BAD:(A;;FA;;;BA)(A;OICIIO;GA;;;BU)(D;;FA;;;WD)"},
+    {"JunctionOfSystem", 2, kJunction, 0, L"O:SYD:(A;;FA;;;SY)(A;;FA;;;CO)(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)"},
     {"JunctionOwnedByUsers", 0, kJunction, 0, L"O:BUD:(A;;FA;;;BA)"},
     {"JunctionUsersMayWrite", 0, kJunction, 0, L"O:BAD:(A;;FA;;;BA)(A;;FW;;;BU)"},
     {"JunctionUsersMayChangeItsAccess", 0, kJunction, 0, L"O:BAD:(A;;FA;;;BA)(A;;WD;;;BU)"},
@@ -331,8 +334,7 @@ const LogCase kLogCases[] = {
 };
 // clang-format on
 
-// Each case with no log yet and with earlier ones; two runs at once add whole lines; nothing
-// but the log's own place changes.
+// Each case with and without earlier logs; two runs at once; only the log's own place changes.
 TEST(LogFileTest, FollowsOnlyLinksNoOneWithFewerRightsCanChange) {
   TAVIX_BEND(GetTokenInformation, Token);
   TAVIX_BEND(GetFileInformationByHandleEx, FileInformation);
@@ -362,8 +364,7 @@ TEST(LogFileTest, FollowsOnlyLinksNoOneWithFewerRightsCanChange) {
 }  // namespace
 }  // namespace tavix
 
-// The test program's entry: wine_tests.exe [--exe=<Windows path of the exe>] [GoogleTest flags].
-// The tests write the product's keys and remove them: where one exists, the product is there.
+// wine_tests.exe --exe=<exe>: refused where a product key exists (the tests write and remove them).
 int wmain(int argc, wchar_t** argv) {
   using namespace tavix;
   ::testing::InitGoogleTest(&argc, argv);
