@@ -2,11 +2,15 @@
 #include <windows.h>
 
 #include "app/driver.h"
+#include "log/link_trust.h"
 
 namespace {
 
 // Asks Windows not to follow, anywhere in this process, a junction that a
-// non-administrator made or changed. Looked up at run time: Windows before 8
+// non-administrator made or changed. Only for a run with more rights than its
+// user: for any other, whoever could plant such a junction already has the
+// run's rights, and the policy would only cost it the user's own junctions
+// (a moved temporary folder, say). Looked up at run time: Windows before 8
 // lacks the call, and Windows and Wine that do not know this policy refuse it;
 // either way the run goes on as before, relying on the log's own checks.
 void TrustOnlyAdministratorsRedirections() {
@@ -30,6 +34,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // on), and no fault report box after a crash. Run unattended, or as SYSTEM
   // with no one to click, such a box would stop the update for good.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-  TrustOnlyAdministratorsRedirections();
+  if (tavix::RunIsElevated()) TrustOnlyAdministratorsRedirections();
   return tavix::RunCleanUp();
 }

@@ -10,23 +10,9 @@
 
 namespace tavix {
 
-// Owns the log's file. `path` is made a full path, of any length, whose volume
-// is a drive ("C:\") or a share ("\\server\share\"); any other form is
-// refused. Every name on the way is looked up once, relative to the folder
-// before it, which stays open without delete sharing until the log is open,
-// so that nothing on the way can be renamed or replaced meanwhile.
-//
-// A run that is not elevated opens its folder following every link. An
-// elevated run (or one as SYSTEM) opens the volume following (a drive letter
-// mapped to a folder is not a link), then each folder below it as itself. A
-// link there (a reparse point whose tag is a name surrogate: junction,
-// symbolic link, volume mount point) is followed only when its owner, and
-// every entry of its access list that grants a right to write, delete, or
-// change its access list or owner, is Administrators, SYSTEM or
-// TrustedInstaller (CREATOR OWNER counting as the owner), and where it leads
-// is held open like the rest of the way; any other link is refused. Other
-// reparse points (cloud files, deduplication, compression) are plain folders
-// and files.
+// Owns the log's file, at the full path that `path` makes, in the folder
+// that OpenFolder opens; the folder and everything on the way to it stay
+// open until the log is open.
 //
 // The log is created only as a new file, or else the entry at the name is
 // opened without following a link. It is kept only if it is a disk file, not

@@ -1,9 +1,10 @@
-// The machine: registry, files, the run in a child process or in this one, and Windows' answers
-// bent for the product's code, which calls every system function through the import table.
+// The machine the tests run on: its registry and files, the exe run as a child process or the
+// clean-up run in this process, and Windows' answers bent where the product's code calls Windows.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <winternl.h>
 
 #include <cstring>
 #include <filesystem>
@@ -22,40 +23,63 @@ namespace tavix {
 
 namespace fs = std::filesystem;
 
-// The system's names, spelt out so that a slip in one of its constants shows.
-inline const std::wstring kProductKey =
-                              L"Software\\Velmoran\\Velmoran Tavix\\R1.0\\ProductSpecific",
-                          kInstaller32 = L"Installer\\Products\\1B74E2D6000033010020A5C9023F1E48",
-                          kInstaller64 = L"Installer\\Products\\1B74E2D6000033011020A5C9023F1E48",
-                          kCode32 = L"{6D2E47B1-0000-1033-0002-5A9C20F3E184}",
-                          kCode64 = L"{6D2E47B1-0000-1033-0102-5A9C20F3E184}",
-                          kTemp = L"C:\\tavix\\temp\\",  // the cases' temporary folder
-    kLogName = L"VelmoranTavix_TransformsCleanUp.log", kLog = kTemp + kLogName;
-inline const std::pair<HKEY, std::wstring> kKeys[] = {{HKEY_LOCAL_MACHINE, kProductKey},
-                                                      {HKEY_CLASSES_ROOT, kInstaller32},
-                                                      {HKEY_CLASSES_ROOT, kInstaller64}};
+// The product's names, spelt out here so that a slip in one of its constants shows.
+inline constexpr wchar_t kProductKey[] =
+    L"Software\\Velmoran\\Velmoran Tavix\\R1.0\\ProductSpecific";
+inline constexpr wchar_t kInstaller32[] = L"Installer\\Products\\1B74E2D6000033010020A5C9023F1E48";
+inline constexpr wchar_t kInstaller64[] = L"Installer\\Products\\1B74E2D6000033011020A5C9023F1E48";
+inline constexpr wchar_t kCode32[] = L"{6D2E47B1-0000-1033-0002-5A9C20F3E184}";
+inline constexpr wchar_t kCode64[] = L"{6D2E47B1-0000-1033-0102-5A9C20F3E184}";
+inline constexpr wchar_t kLogName[] = L"VelmoranTavix_TransformsCleanUp.log";
+inline const std::wstring kTemp = L"C:\\tavix\\temp\\";  // the cases' temporary folder
+inline const std::wstring kLog = kTemp + kLogName;
 inline std::wstring g_exe;  // the exe under test, from --exe=
 
-// Deletes the product's keys in both views, C:\tavix and the product's Installer folders.
-inline void Reset() {
-  for (const auto& [root, path] : kKeys) {
-    for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY})
-      RegDeleteKeyExW(root, path.c_str(), view, 0);
-  }
-  const std::wstring installer = L"C:\\windows\\Installer\\";
-  for (const std::wstring& tree :
-       {std::wstring(L"C:\\tavix"), installer + kCode32, installer + kCode64}) {
-    std::error_code ignored;
-    for (const auto& entry : fs::recursive_directory_iterator(tree, ignored))
-      SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
-    fs::remove_all(tree, ignored);
-  }
+// A folder as this system names it: GetSystemWindowsDirectoryW, GetSystemDirectoryW.
+inline std::wstring SystemFolder(UINT(WINAPI* get)(LPWSTR, UINT)) {
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length = get(folder, MAX_PATH);
+  return std::wstring(folder, length < MAX_PATH ? length : 0);
+}
+inline std::wstring CachedFile(const std::wstring& code) {
+  return SystemFolder(GetSystemWindowsDirectoryW) + L"\\Installer\\" + code +
+         L"\\VelmoranTavix.mst";
+}
+// The temporary folder of SYSTEM with its profile loaded, below the system folder.
+inline std::wstring SystemTemp() {
+  return SystemFolder(GetSystemDirectoryW) + L"\\config\\systemprofile\\AppData\\Local\\Temp\\";
 }
 
-inline void PutFile(const std::wstring& path, const std::string& bytes, bool readOnly = false) {
+// Whether this machine has the 32-bit and the 64-bit registry view.
+inline bool TwoViews() {
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  return sizeof(void*) == 8 || wow64;
+}
+
+// The product's keys, in both views; C:\tavix, the product's Installer folders, the log in
+// SYSTEM's temporary folder. Everything the tests write, and all they delete.
+inline void Reset() {
+  for (const wchar_t* path : {kProductKey, kInstaller32, kInstaller64}) {
+    const HKEY root = path == kProductKey ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
+    RegDeleteKeyExW(root, path, KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExW(root, path, KEY_WOW64_64KEY, 0);
+  }
+  for (const fs::path& tree : {fs::path(L"C:\\tavix"), fs::path(CachedFile(kCode32)).parent_path(),
+                               fs::path(CachedFile(kCode64)).parent_path()}) {
+    std::error_code ignored;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(tree, ignored)) {
+      SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
+    }
+    fs::remove_all(tree, ignored);
+  }
+  std::error_code ignored;
+  fs::remove(SystemTemp() + kLogName, ignored);
+}
+
+inline void PutFile(const std::wstring& path, const std::string& bytes) {
   fs::create_directories(fs::path(path).parent_path());
   std::ofstream(fs::path(path), std::ios::binary) << bytes;
-  if (readOnly) SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
 }
 
 inline std::optional<std::string> GetFile(const std::wstring& path) {
@@ -64,25 +88,27 @@ inline std::optional<std::string> GetFile(const std::wstring& path) {
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-// Stores `text` and its NUL.
+// Stores `text` with its NUL, or its first `bytes` bytes.
 inline void PutValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name,
-                     const std::wstring& text, DWORD type = REG_SZ) {
+                     const std::wstring& text, DWORD type = REG_SZ, DWORD bytes = 0) {
   HKEY key = nullptr;
   RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr);
-  EXPECT_EQ(RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
-                           static_cast<DWORD>(text.size() + 1) * 2),
-            ERROR_SUCCESS);
+  const DWORD size = bytes != 0 ? bytes : static_cast<DWORD>(text.size() + 1) * 2;
+  const auto* data = reinterpret_cast<const BYTE*>(text.c_str());
+  EXPECT_EQ(RegSetValueExW(key, name, 0, type, data, size), ERROR_SUCCESS) << "seeding " << name;
   RegCloseKey(key);
 }
 
-// The type and data (NULs included) in the process's view or, with `view`, the 32-bit one.
+// The type and data (NULs included) in this process's view or, with `view`, the 32-bit one.
 using Value = std::optional<std::pair<DWORD, std::wstring>>;
 inline Value GetValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name) {
   std::wstring data(2048, L'\0');
-  DWORD type = 0, size = 4096;
+  DWORD type = 0;
+  DWORD size = 4096;
   const DWORD flags = RRF_RT_ANY | RRF_NOEXPAND | (view ? RRF_SUBKEY_WOW6432KEY : 0);
-  if (RegGetValueW(root, path.c_str(), name, flags, &type, &data[0], &size) != ERROR_SUCCESS)
+  if (RegGetValueW(root, path.c_str(), name, flags, &type, data.data(), &size) != ERROR_SUCCESS) {
     return std::nullopt;
+  }
   return std::pair(type, data.substr(0, size / 2));
 }
 
@@ -92,18 +118,17 @@ inline std::string MaskTimes(const std::string& log) {  // each line's HH:MM:SS 
   return std::regex_replace(log, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}"), "$1##:##:##");
 }
 
-// The full 32-bit exit code of the exe under test, run with the temporary folder kTemp.
+// The full 32-bit exit code of the exe under test, run with this process's environment.
 inline DWORD RunExe() {
   std::wstring commandLine = L"\"" + g_exe + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  DWORD exitCode = 0xDEADBEEF;  // not started, or still running after a minute
-  if (CreateProcessW(g_exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                     &startup, &process)) {
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
-      GetExitCodeProcess(process.hProcess, &exitCode);
-    TerminateProcess(process.hProcess, 1);
+  DWORD exitCode = 0xDEADBEEF;  // not started
+  if (CreateProcessW(g_exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                     nullptr, &startup, &process)) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
@@ -120,23 +145,27 @@ inline DWORD RunInProcess() {
 inline std::map<std::string, void*> g_originals;
 #define TAVIX_REAL(name) reinterpret_cast<decltype(&::name)>(g_originals.at(#name))
 
+// Points this program's import of `name` at `replacement` while it lives. MinGW calls every
+// system function through the import table, the product's code included.
 template <typename F>
 class Bend {
  public:
   Bend(const char* name, F replacement) {
     auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-    const auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(
-        base + headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
-    for (; dll->Name != 0 && slot_ == nullptr; ++dll) {
+    const LONG headersAt = reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew;
+    const auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + headersAt);
+    const DWORD importsAt =
+        headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + importsAt);
+         dll->Name != 0 && slot_ == nullptr; ++dll) {
       const auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
       for (std::size_t i = 0; names[i].u1.AddressOfData != 0 && slot_ == nullptr; ++i) {
-        if (!IMAGE_SNAP_BY_ORDINAL(names[i].u1.Ordinal) &&
-            std::strcmp(
-                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names[i].u1.AddressOfData)->Name,
-                name) == 0)
+        if (IMAGE_SNAP_BY_ORDINAL(names[i].u1.Ordinal)) continue;
+        const auto* import =
+            reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names[i].u1.AddressOfData);
+        if (std::strcmp(import->Name, name) == 0) {
           slot_ = reinterpret_cast<void**>(base + dll->FirstThunk) + i;
+        }
       }
     }
     if (slot_ == nullptr) throw std::runtime_error(std::string("not imported: ") + name);

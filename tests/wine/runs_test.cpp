@@ -1,28 +1,38 @@
-// Whole runs of the exe, the typical run with each call failing in turn, the log's file.
-#include <aclapi.h>
+// Whole runs of the exe over a table of machines; the typical run in this process with each of
+// its calls to Windows failing in turn.
 #include <gtest/gtest.h>
-#include <sddl.h>
-#include <winternl.h>
 
-#include <cstring>
 #include <memory>
+#include <set>
 #include <sstream>
+#include <vector>
 
-#include "log/log_file.h"
 #include "machine.h"
 
 namespace tavix {
 namespace {
 
-struct Case {
-  // setup: view64 (values in 64-bit view), both (another build there), readonly, hardlink
-  const char *name, *setup;
-  const wchar_t *build, *code, *before;  // "Transforms", '*' standing for the cached file
-  const char* log;                       // in kWords: -1 after NOTOURS, the file goes at REMOVED
-  const wchar_t* after = nullptr;        // the REG_SZ "Transforms" where the log says REPLACED
+enum Setup {
+  kPlain,
+  kOnlyIn64BitView,  // the product's values in the 64-bit view only
+  kBothViews,        // the product's key in the 64-bit view too, with another build
+  kReadOnly,         // the cached file read-only
+  kHardLink,         // the log's name a second name of another file
+  kOddLength,        // "Transforms" stored with one byte more than its text, and no NUL
+  kSystemTemp,       // the temporary folder SYSTEM's, below the system folder
 };
 
-// The messages each word stands for, split at '|'; {x} stands for a value.
+struct Case {
+  const char* name;
+  const wchar_t* build = L"1.0.43.27";
+  const wchar_t* code = kCode32;
+  const wchar_t* before = L"*;";  // "Transforms", '*' standing for the cached file
+  const wchar_t* after = L"";     // the REG_SZ "Transforms" where the log says REPLACED
+  const char* log = "START GATE X86 REPLACED REMOVED";  // its messages, words of kWords
+  Setup setup = kPlain;
+};
+
+// The messages each word stands for, split at '|'; {x} stands for a value of the case.
 const std::map<std::string, std::string> kWords = {
     {"START", "Start --> Clean Up Velmoran Tavix transform files and register items."},
     {"UPDATED", "----- --> Velmoran Tavix has been updated. Current Build Version is : {b}"},
@@ -33,6 +43,7 @@ const std::map<std::string, std::string> kWords = {
      "Replaced Transforms Register value --> old value : {o}\n|--------------------------------- "
      "--> New value : {n}\n|************Updated Transforms Register value "
      "Successfully.************ \n"},
+    {"FAILED", "************Updated Transforms Register value Failed.************ \n"},
     {"NOUPD", "----- -->No updated on Transforms Register value --> value : \n{o}"},
     {"REMOVED", "----- --> Removed file : {p}"},
     {"NOTREMOVED", "Error --> Failed to remove file : {p}"},
@@ -41,101 +52,125 @@ const std::map<std::string, std::string> kWords = {
     {"GATE1.0.43.13", "----- --> Starting update: TAVIX_RTM_1_0_FOR_ZIRK = 1.0.43.13."},
 };
 
-bool Has(const char* words, const std::string& word) {
-  return std::regex_search(words, std::regex("(^| )" + word + "( |$)"));
-}
-bool Is64(const Case& c) { return c.code && c.code == kCode64; }
-std::wstring Key(const Case& c) { return Is64(c) ? kInstaller64 : kInstaller32; }
-std::wstring Cached(const Case& c) {
-  return L"C:\\windows\\Installer\\" + (Is64(c) ? kCode64 : kCode32) + L"\\VelmoranTavix.mst";
-}
-std::wstring Expand(const Case& c, const wchar_t* value) {
-  std::wstring text;
-  for (const wchar_t* p = value; p && *p; ++p) text += *p == L'*' ? Cached(c) : std::wstring(1, *p);
-  return text;
-}
-
-// Each message a line: time stamp, two blanks, the message, a line end; LF stored as CR LF.
-std::string ExpectedLog(const Case& c) {
-  std::string messages, log;
-  std::istringstream words(c.log);
-  for (std::string word; words >> word;)
-    messages += kWords.at(word == "GATE" ? word + U8(c.build) : word) + "|";
-  const std::pair<const char*, const wchar_t*> values[] = {
-      {"{b}", c.build}, {"{c}", c.code}, {"{o}", c.before}, {"{n}", c.after}, {"{p}", L"*"}};
-  for (const auto& [name, value] : values) {
-    for (std::size_t at; (at = messages.find(name)) != std::string::npos;)
-      messages.replace(at, std::strlen(name), U8(Expand(c, value)));
-  }
-  std::istringstream lines(messages);
-  for (std::string message; std::getline(lines, message, '|');)
-    log += "##:##:##  " + message + "\n";
-  return std::regex_replace(log, std::regex("\n"), "\r\n");
-}
-
-constexpr wchar_t B27[] = L"1.0.43.27", C32[] = L"{6D2E47B1-0000-1033-0002-5A9C20F3E184}";
-constexpr char kFull[] = "START GATE X86 REPLACED REMOVED",
-               kKept[] = "START GATE X86 NOUPD REMOVED", kGated[] = "START UPDATED",
-               kRefused[] = "START GATE NOTOURS";
+constexpr char kGated[] = "START UPDATED";
+constexpr char kRefused[] = "START GATE NOTOURS";
+constexpr char kKept[] = "START GATE X86 NOUPD REMOVED";
 
 // clang-format off
 const Case kCases[] = {
-    {"TypicalRun", "", B27, C32, L"*;", kFull, L""},
-    {"Product64", "", B27, kCode64.c_str(), L"A;*;B", "START GATE X64 REPLACED REMOVED", L"A;B"},
-    {"Build24", "", L"1.0.43.24", C32, L"*;", kFull, L""},
-    {"Build13", "", L"1.0.43.13", C32, L"*;", kFull, L""},
-    {"NearMissBuild", "", L"1.0.43.270", C32, L"*;", kGated},
-    {"LowerCaseCode", "", B27, L"{6d2e47b1-0000-1033-0002-5a9c20f3e184}", L"*;", kRefused},
-    {"ValuePAP", "", B27, C32, L"*;A;*", kFull, L"A;"},
-    {"ValueAB", "", B27, C32, L"A;B", kKept},
-    {"CachedFileReadOnly", "readonly", B27, C32, L"*;", "START GATE X86 REPLACED NOTREMOVED", L""},
-    {"ProductKeyInBothViews", "both", B27, C32, L"*;", kFull, L""},
-    {"ProductKeyOnlyIn64BitView", "view64", B27, C32, L"*;", kFull, L""},
-    {"LogIsAHardLink", "hardlink", B27, C32, L"*;", kFull, L""},
+    {.name = "TypicalRun"},
+    {.name = "Product64", .code = kCode64, .before = L"A;*;B", .after = L"A;B",
+     .log = "START GATE X64 REPLACED REMOVED"},
+    {.name = "Build24", .build = L"1.0.43.24"},
+    {.name = "Build13", .build = L"1.0.43.13"},
+    {.name = "NearMissBuild", .build = L"1.0.43.270", .log = kGated},
+    {.name = "LowerCaseCode", .code = L"{6d2e47b1-0000-1033-0002-5a9c20f3e184}", .log = kRefused},
+    {.name = "ValueAP", .before = L"A;*", .after = L"A;"},
+    {.name = "ValuePAP", .before = L"*;A;*", .after = L"A;"},
+    {.name = "ValueAB", .before = L"A;B", .log = kKept},
+    {.name = "ValueOfOddLength", .before = L"*;A", .after = L"A", .setup = kOddLength},
+    {.name = "CachedFileReadOnly", .log = "START GATE X86 REPLACED NOTREMOVED", .setup = kReadOnly},
+    {.name = "ProductKeyInBothViews", .setup = kBothViews},
+    {.name = "ProductKeyOnlyIn64BitView", .setup = kOnlyIn64BitView},
+    {.name = "LogIsAHardLink", .setup = kHardLink},
+    {.name = "SystemTemporaryFolder", .setup = kSystemTemp},
 };
 // clang-format on
 
-// False when this machine cannot hold the case: it needs two registry views.
-bool Seed(const Case& c) {
-  BOOL wow64 = FALSE;
-  if (sizeof(void*) == 4 && !(IsWow64Process(GetCurrentProcess(), &wow64) && wow64) &&
-      std::regex_search(c.setup, std::regex("view64|both")))
-    return false;
+bool Has(const char* words, const std::string& word) {
+  return std::regex_search(words, std::regex("(^| )" + word + "( |$)"));
+}
+bool Is64(const Case& c) { return std::wstring(c.code) == kCode64; }
+std::wstring Key(const Case& c) { return Is64(c) ? kInstaller64 : kInstaller32; }
+std::wstring Cached(const Case& c) { return CachedFile(Is64(c) ? kCode64 : kCode32); }
+std::wstring Temp(const Case& c) { return c.setup == kSystemTemp ? SystemTemp() : kTemp; }
+std::wstring Expand(const Case& c, const wchar_t* value) {
+  return std::regex_replace(value, std::wregex(L"\\*"), Cached(c));
+}
+
+std::string Fill(std::string message, const Case& c) {
+  const std::pair<const char*, std::wstring> values[] = {{"{b}", c.build},
+                                                         {"{c}", c.code},
+                                                         {"{o}", Expand(c, c.before)},
+                                                         {"{n}", Expand(c, c.after)},
+                                                         {"{p}", Cached(c)}};
+  for (const auto& [name, value] : values) {
+    const std::size_t at = message.find(name);
+    if (at != std::string::npos) message.replace(at, std::strlen(name), U8(value));
+  }
+  return message;
+}
+
+// The log of a case's run, each line stamped `time`: a line is the time, two blanks, the
+// message and a line end, every LF stored as CR LF.
+std::string ExpectedLog(const Case& c, const std::string& time = "##:##:##") {
+  std::string log;
+  std::istringstream words(c.log);
+  std::string word;
+  while (words >> word) {
+    std::istringstream messages(kWords.at(word == "GATE" ? word + U8(c.build) : word));
+    std::string message;
+    while (std::getline(messages, message, '|')) log += time + "  " + Fill(message, c) + "\n";
+  }
+  return std::regex_replace(log, std::regex("\n"), "\r\n");
+}
+
+// Seeds the case's machine; the reason when this machine cannot hold it.
+std::string Seed(const Case& c) {
+  const bool twoViews = c.setup == kOnlyIn64BitView || c.setup == kBothViews;
+  if (twoViews && !TwoViews()) return "needs two registry views; a 32-bit Windows has one";
   Reset();
-  const REGSAM view = Has(c.setup, "view64") ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+  const REGSAM view = c.setup == kOnlyIn64BitView ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
   PutValue(HKEY_LOCAL_MACHINE, view, kProductKey, L"BuildVersion", c.build);
   PutValue(HKEY_LOCAL_MACHINE, view, kProductKey, L"upiMasterID", c.code);
-  if (Has(c.setup, "both"))
+  if (c.setup == kBothViews) {
     PutValue(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, kProductKey, L"BuildVersion", L"1.0");
-  // Of another type: the rewrite stores REG_SZ.
-  PutValue(HKEY_CLASSES_ROOT, 0, Key(c), L"Transforms", Expand(c, c.before), REG_EXPAND_SZ);
-  fs::create_directories(kTemp);
-  if (Has(c.setup, "hardlink")) {
+  }
+  // Of another type than the REG_SZ the rewrite stores; of odd length with half an 'x' behind.
+  const bool odd = c.setup == kOddLength;
+  const std::wstring transforms = Expand(c, c.before) + (odd ? L"x" : L"");
+  const DWORD bytes = static_cast<DWORD>(transforms.size() + 1) * 2 - (odd ? 3 : 0);
+  PutValue(HKEY_CLASSES_ROOT, 0, Key(c), L"Transforms", transforms, REG_EXPAND_SZ, bytes);
+  fs::create_directories(Temp(c));
+  SetEnvironmentVariableW(L"TMP", Temp(c).c_str());
+  if (c.setup == kHardLink) {
     PutFile(L"C:\\tavix\\kept.txt", "kept");
     fs::create_hard_link(L"C:\\tavix\\kept.txt", kLog);
   }
-  PutFile(Cached(c), "transform", Has(c.setup, "readonly"));
-  return true;
+  PutFile(Cached(c), "transform");
+  if (c.setup == kReadOnly) SetFileAttributesW(Cached(c).c_str(), FILE_ATTRIBUTE_READONLY);
+  return std::string();
 }
 
-// Tests one whole run: exit code, log bytes, "Transforms", the cached file.
-TEST(ScenarioTest, Table) {
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.name);
-    if (!Seed(c)) continue;  // it needs two registry views
-    EXPECT_EQ(RunExe(), Has(c.log, "NOTOURS") ? 0xFFFFFFFFu : 0u);
-    std::optional<std::string> log = ExpectedLog(c), actual = GetFile(kLog);
-    if (Has(c.setup, "hardlink")) log = "kept";  // the file behind the link
-    EXPECT_EQ(actual ? MaskTimes(*actual) : actual, log);
-    const Value transforms = Has(c.log, "REPLACED")
-                                 ? Value({REG_SZ, Expand(c, c.after) + L'\0'})
-                                 : Value({REG_EXPAND_SZ, Expand(c, c.before) + L'\0'});
-    EXPECT_EQ(GetValue(HKEY_CLASSES_ROOT, 0, Key(c), L"Transforms"), transforms);
-    EXPECT_EQ(GetFile(Cached(c)).has_value(), !Has(c.log, "REMOVED"));
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+class RunTest : public testing::TestWithParam<Case> {};
+
+// Tests one whole run: the exit code, the log's bytes, "Transforms", the cached file.
+TEST_P(RunTest, Run) {
+  const Case& c = GetParam();
+  const std::string cannot = Seed(c);
+  if (!cannot.empty()) GTEST_SKIP() << cannot;
+  const DWORD exitCode = RunExe();
+  EXPECT_EQ(exitCode, Has(c.log, "NOTOURS") ? 0xFFFFFFFFu : 0u) << "exit code";
+  const std::optional<std::string> log = GetFile(Temp(c) + kLogName);
+  ASSERT_TRUE(log.has_value()) << "no log in " << U8(Temp(c));
+  if (c.setup == kHardLink) {
+    EXPECT_EQ(*log, "kept") << "the other file at the log's name";
+  } else {
+    EXPECT_EQ(MaskTimes(*log), ExpectedLog(c));
   }
+  const bool replaced = Has(c.log, "REPLACED");
+  const Value transforms = GetValue(HKEY_CLASSES_ROOT, 0, Key(c), L"Transforms");
+  const Value after = Value({REG_SZ, Expand(c, c.after) + L'\0'});
+  const Value before = Value({REG_EXPAND_SZ, Expand(c, c.before) + L'\0'});
+  EXPECT_EQ(transforms, replaced ? after : before) << "Transforms";
+  EXPECT_EQ(GetFile(Cached(c)).has_value(), !Has(c.log, "REMOVED")) << "the cached file is there";
 }
 
-// The calls of the swept functions; the one at `g_failAt` fails without reaching Windows.
+INSTANTIATE_TEST_SUITE_P(Machines, RunTest, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+// The calls of the swept functions; the one at g_failAt fails without reaching Windows.
 std::vector<std::string> g_calls;
 std::size_t g_failAt = SIZE_MAX;
 
@@ -158,20 +193,30 @@ TAVIX_SWEPT_AS(__cdecl)
 #endif
 template <typename S, typename R>
 std::shared_ptr<void> Sweeping(const char* name, R failure) {
-  S::name = name, S::failure = failure;
+  S::name = name;
+  S::failure = failure;
   return std::make_shared<Bend<decltype(&S::Call)>>(name, &S::Call);
 }
 #define TAVIX_SWEPT(name, failure) Sweeping<Swept<__COUNTER__, decltype(&::name)>>(#name, failure)
 
-const std::wstring kCached = Cached(kCases[0]), kFallbackLog = L"C:\\temp\\" + kLogName;
+// The calls of the clean-up itself; all others are the log's.
+const std::set<std::string> kCleanUpCalls = {
+    "RegOpenKeyExW",  "RegQueryValueExW",           "RegCreateKeyExW",
+    "RegSetValueExW", "GetSystemWindowsDirectoryW", "_waccess",
+    "_wremove"};
+const Case kTypical = kCases[0];
+const std::wstring kCached = Cached(kTypical);
+const std::wstring kFallbackLog = std::wstring(L"C:\\temp\\") + kLogName;
+const Value kOldValue = Value({REG_EXPAND_SZ, kCached + L";" + L'\0'});
+const Value kNewValue = Value({REG_SZ, {L'\0'}});
 
-// The exit code of the typical run with call `failAt` failing, beside files of its own.
+const std::optional<std::string> kEarlier = "earlier\r\n";
+
+// The exit code of the typical run over an earlier log, with call `failAt` failing.
 DWORD SweptRun(std::size_t failAt) {
-  Seed(kCases[0]);
+  Seed(kTypical);
   PutFile(kCached + L".other", "other");
-  PutFile(kLog + L".other", "other");
-  PutFile(kLog,
-          "00:00:00  ----- --> Removed file : " + U8(kCached) + "\r\n");  // emptied, not added to
+  PutFile(kLog, *kEarlier);
   fs::remove(kFallbackLog);
   const LONG denied = ERROR_ACCESS_DENIED;
   const DWORD none = 0;
@@ -198,167 +243,89 @@ DWORD SweptRun(std::size_t failAt) {
 
 std::vector<std::string> Lines(const std::optional<std::string>& log) {
   std::vector<std::string> lines;
-  std::istringstream in(log ? MaskTimes(*log) : "");
-  for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.size() - 1));
+  std::istringstream in(MaskTimes(log.value_or("")));
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line.substr(0, line.size() - 1));
   return lines;
 }
+bool Says(const std::vector<std::string>& lines, const std::string& begin) {
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& line) { return line.rfind(begin, 0) == 0; });
+}
 
-// Tests that any failing call ends soundly: exit 0 (-1 only unread), "Transforms" old or new,
-// no other change, a non-empty log of typical lines in order plus documented failure lines.
+void WINAPI NineOClock(LPSYSTEMTIME time) {
+  TAVIX_REAL(GetLocalTime)(time);
+  time->wHour = 9;
+  time->wMinute = 5;
+  time->wSecond = 7;
+}
+
+// Tests the typical run over an earlier log with each call failing in turn: it ends with its exit
+// code, keeps what is not its own, cleans up where only the log failed, and its log is the
+// typical one where the log's folder is not found, else typical lines in order or lines that
+// tell what failed, and never tells of what did not happen.
 TEST(FaultSweepTest, EveryCallOfTheTypicalRunFailing) {
+  EXPECT_EQ(U8(L"\u00e9\xD800"), "\xc3\xa9\xef\xbf\xbd") << "the log's UTF-8";
   const bool madeFallback = fs::create_directory(L"C:\\temp");
-  ASSERT_EQ(SweptRun(SIZE_MAX), 0u);
-  EXPECT_EQ(U8(L"\u00e9\xD800"), "\xc3\xa9\xef\xbf\xbd");  // the log's UTF-8, as shown below
-  const std::vector<std::string> typical = Lines(GetFile(kLog)), calls = g_calls;
-  // Documented failure lines: values unread, the path not found, not removed, write failed.
-  std::vector<std::string> documented =
-      Lines(ExpectedLog({"", "", L"", L"", L"*;", "UPDATED NOTOURS NOUPD NOTREMOVED"}));
-  const std::string unread = documented[1], at = "##:##:##  ";
-  documented.insert(documented.end(),
-                    {"", at + "************Updated Transforms Register value Failed.************ ",
-                     at + "----- --> Removed file : C:\\Windows\\Installer\\" + U8(kCode32) +
-                         "\\VelmoranTavix.mst"});
-  const std::size_t firstLine =
-      std::find(calls.begin(), calls.end(), "WideCharToMultiByte") - calls.begin();
+  const std::string at = "##:##:##  ";
+  const std::vector<std::string> typical = Lines(ExpectedLog(kTypical));
+  // What failing calls may leave: values unread, the path not found, not removed, write failed,
+  // the cached file found below the fallback Windows folder.
+  std::vector<std::string> told = Lines(ExpectedLog(
+      {.name = "", .build = L"", .code = L"", .log = "UPDATED NOTOURS NOUPD NOTREMOVED FAILED"}));
+  told.push_back(at + "----- --> Removed file : C:\\Windows\\Installer\\" + U8(kCode32) +
+                 "\\VelmoranTavix.mst");
+  const std::string unread =
+      at + "ERROR --> This Product is not Velmoran Tavix 1.0, Product Code : ";
+  const std::string written = at + "************Updated Transforms Register value Successfully.";
+  const std::string notWritten = at + "************Updated Transforms Register value Failed.";
+  std::vector<std::string> calls;
+  {
+    TAVIX_BEND(GetLocalTime, NineOClock);
+    ASSERT_EQ(SweptRun(SIZE_MAX), 0u);
+    calls = g_calls;
+  }
+  EXPECT_EQ(GetFile(kLog), ExpectedLog(kTypical, "09:05:07")) << "a run at 09:05:07";
   for (std::size_t i = 0; i < calls.size(); ++i) {
-    SCOPED_TRACE("call " + std::to_string(i) + ": " + calls[i]);
+    SCOPED_TRACE("call " + std::to_string(i) + " failing, " + calls[i]);
     const DWORD exitCode = SweptRun(i);
-    std::optional<std::string> log = GetFile(kLog);
-    if (!log) log = GetFile(kFallbackLog);
-    const std::vector<std::string> lines = Lines(log);
+    const bool logCall = kCleanUpCalls.count(calls[i]) == 0;
     const Value transforms = GetValue(HKEY_CLASSES_ROOT, 0, kInstaller32, L"Transforms");
-    const bool unknown = exitCode == 0xFFFFFFFF;
-    EXPECT_TRUE(exitCode == 0 || (unknown && lines.back() == unread)) << exitCode;
-    EXPECT_TRUE(transforms == Value({REG_SZ, {L'\0'}}) ||
-                transforms == Value({REG_EXPAND_SZ, kCached + L";" + L'\0'}));
-    EXPECT_EQ(GetValue(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, kProductKey, L"upiMasterID"),
-              Value({REG_SZ, kCode32 + L'\0'}));
-    EXPECT_TRUE(GetFile(kCached + L".other") && GetFile(kLog + L".other") &&
-                (!unknown || GetFile(kCached)));
-    EXPECT_TRUE(log ? !log->empty() || calls[i] == "WriteFile" : i < firstLine && i > 0) << "log";
+    const bool cleaned = transforms == kNewValue;
+    const bool removed = !GetFile(kCached).has_value();
+    EXPECT_TRUE(cleaned || transforms == kOldValue) << "Transforms, old or new";
+    EXPECT_TRUE(GetFile(kCached + L".other").has_value()) << "a file beside the cached file";
+    EXPECT_FALSE(logCall && !cleaned) << "Transforms not rewritten, though only the log failed";
+    EXPECT_FALSE(logCall && !removed) << "cached file not removed, though only the log failed";
+    const bool folderUnknown = calls[i] == "GetTempPathW";
+    const std::optional<std::string> log = GetFile(folderUnknown ? kFallbackLog : kLog);
+    if (folderUnknown) {
+      EXPECT_EQ(MaskTimes(log.value_or("")), ExpectedLog(kTypical)) << "the log in C:\\temp\\";
+      EXPECT_EQ(GetFile(kLog), kEarlier) << "the earlier log, where the run did not look";
+    }
+    const bool silent = !log.has_value() || log->empty() || log == kEarlier;
+    EXPECT_FALSE(silent && !logCall) << "no account of the run, though the log's calls went";
+    const std::vector<std::string> lines = silent ? std::vector<std::string>() : Lines(log);
     auto next = typical.begin();  // typical lines may go missing, never change places
     for (const std::string& line : lines) {
       const auto found = std::find(next, typical.end(), line);
-      EXPECT_TRUE(found != typical.end() || std::count(documented.begin(), documented.end(), line))
-          << line;
+      const bool isTold = std::count(told.begin(), told.end(), line) > 0;
+      EXPECT_TRUE(found != typical.end() || isTold) << "line: " << line;
       if (found != typical.end()) next = found + 1;
+    }
+    EXPECT_FALSE(Says(lines, written) && !cleaned) << "told the value was written";
+    EXPECT_FALSE(Says(lines, notWritten) && cleaned) << "told the write failed";
+    EXPECT_FALSE(Says(lines, at + "----- --> Removed file :") && !removed) << "told it removed";
+    if (exitCode != 0) {
+      EXPECT_EQ(exitCode, 0xFFFFFFFFu) << "exit code";
+      ASSERT_FALSE(lines.empty());
+      EXPECT_EQ(lines.back(), unread) << "-1 only for an unread product code";
+      EXPECT_EQ(transforms, kOldValue) << "an unknown product changes nothing";
+      EXPECT_FALSE(removed) << "an unknown product changes nothing";
     }
   }
   fs::remove(kFallbackLog);
   if (madeFallback) fs::remove(L"C:\\temp");
-}
-
-// Bent tags, owner, access list, rights; a "link" opened following leads to "target(.log)".
-const std::wstring kLogs = L"C:\\tavix\\logs\\";
-const std::wstring kAt[] = {kLogs + L"folder\\" + kLogName, kLogs + L"target\\" + kLogName,
-                            kLogs + L"folder\\target.log"};
-enum Run { kElevated, kLimited, kSystem };  // kSystem: SYSTEM, its token not elevated
-
-struct LogCase {
-  const char* name;
-  int lands;                        // where the log goes: 1 + its index in kAt; 0: refused
-  ULONG folderTag = 0, logTag = 0;  // the reparse tags the folder and the log show
-  const wchar_t* access = nullptr;  // the folder's owner and access list (SDDL)
-  Run run = kElevated;
-  bool namesUnknown = false;                            // no handle named
-  const wchar_t* path = L"C:\\TAVIX\\LOGS\\FOLDER\\X";  // its folder is the log's
-};
-const LogCase* g_case = nullptr;
-
-BOOL WINAPI Token(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID out, DWORD size, PDWORD n) {
-  static SID system{SID_REVISION, 1, SECURITY_NT_AUTHORITY, {SECURITY_LOCAL_SYSTEM_RID}};
-  const BOOL ok = TAVIX_REAL(GetTokenInformation)(token, kind, out, size, n);
-  if (ok && kind == TokenElevation && g_case->run != kElevated) *static_cast<DWORD*>(out) = 0;
-  if (ok && kind == TokenUser && g_case->run == kSystem) *static_cast<PSID*>(out) = &system;
-  return ok;
-}
-bool EndsWith(std::wstring_view text, std::wstring_view end) {  // letter case aside
-  return text.size() >= end.size() &&
-         !_wcsnicmp(&text[text.size() - end.size()], end.data(), end.size());
-}
-ULONG TagFor(std::wstring_view name) {
-  return EndsWith(name, L"folder")  ? g_case->folderTag
-         : EndsWith(name, kLogName) ? g_case->logTag
-                                    : 0;
-}
-NTSTATUS NTAPI Open(PHANDLE h, ACCESS_MASK a, POBJECT_ATTRIBUTES o, PIO_STATUS_BLOCK s,
-                    PLARGE_INTEGER z, ULONG f, ULONG share, ULONG d, ULONG options, PVOID e,
-                    ULONG n) {
-  std::wstring name(o->ObjectName->Buffer, o->ObjectName->Length / 2);
-  if (!(options & FILE_OPEN_REPARSE_POINT) && IsReparseTagNameSurrogate(TagFor(name)))
-    name = TagFor(name) == g_case->logTag ? L"target.log"
-                                          : name.substr(0, name.size() - 6) + L"target";
-  UNICODE_STRING text{static_cast<USHORT>(name.size() * 2), static_cast<USHORT>(name.size() * 2),
-                      &name[0]};
-  OBJECT_ATTRIBUTES attributes = *o;
-  attributes.ObjectName = &text;
-  return TAVIX_REAL(NtCreateFile)(h, a, &attributes, s, z, f, share, d, options, e, n);
-}
-BOOL WINAPI FileInformation(HANDLE entry, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID out, DWORD size) {
-  if (kind == FileNameInfo && g_case->namesUnknown) return FALSE;
-  wchar_t path[MAX_PATH] = {};
-  GetFinalPathNameByHandleW(entry, path, MAX_PATH, 0);
-  if (kind != FileAttributeTagInfo || TagFor(path) == 0)
-    return TAVIX_REAL(GetFileInformationByHandleEx)(entry, kind, out, size);
-  *static_cast<FILE_ATTRIBUTE_TAG_INFO*>(out) = {FILE_ATTRIBUTE_REPARSE_POINT, TagFor(path)};
-  return TRUE;
-}
-DWORD WINAPI Security(HANDLE entry, SE_OBJECT_TYPE type, SECURITY_INFORMATION wanted, PSID* owner,
-                      PSID* group, PACL* list, PACL* audit, PSECURITY_DESCRIPTOR* made) {
-  BOOL flag = FALSE;  // Windows' answer first: the handle must allow reading them
-  const DWORD real =
-      TAVIX_REAL(GetSecurityInfo)(entry, type, wanted, owner, group, list, audit, made);
-  if (real != ERROR_SUCCESS || !g_case->access) return real;
-  LocalFree(*made);
-  ConvertStringSecurityDescriptorToSecurityDescriptorW(g_case->access, 1, made, nullptr);
-  GetSecurityDescriptorOwner(*made, owner, &flag);
-  return GetSecurityDescriptorDacl(*made, &flag, list, &flag) ? ERROR_SUCCESS : ~0u;
-}
-
-constexpr ULONG kJunction = IO_REPARSE_TAG_MOUNT_POINT, kLink = IO_REPARSE_TAG_SYMLINK;
-// clang-format off
-const LogCase kLogCases[] = {
-    {"OtherLetterCase", 1},
-    {"NamesUnknownNotElevated", 1, 0, 0, nullptr, kLimited, true},
-    {"CloudFolderOnTheWay", 1, IO_REPARSE_TAG_CLOUD},
-    {"LinkAtName", 0, 0, kLink},
-    {"FolderLinkElevated", 0, kLink},
-    {"FolderLinkAsSystem", 0, kLink, 0, nullptr, kSystem},
-    {"FolderLinkNotElevated", 2, kLink, 0, nullptr, kLimited},
-    {"JunctionOfAdministrators", 2, kJunction, 0, L"O:BAD:(A;;FA;;;BA)(A;OICIIO;GA;;;BU)(D;;FA;;;WD)"},
-    {"JunctionOfSystem", 2, kJunction, 0, L"O:SYD:(A;;FA;;;SY)(A;;FA;;;CO)(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)"},
-    {"JunctionOwnedByUsers", 0, kJunction, 0, L"O:BUD:(A;;FA;;;BA)"},
-    {"JunctionUsersMayWrite", 0, kJunction, 0, L"O:BAD:(A;;FA;;;BA)(A;;FW;;;BU)"},
-    {"JunctionUsersMayChangeItsAccess", 0, kJunction, 0, L"O:BAD:(A;;FA;;;BA)(A;;WD;;;BU)"},
-    {"JunctionWithoutAccessList", 0, kJunction, 0, L"O:BA"},
-};
-// clang-format on
-
-// Each case with and without earlier logs; two runs at once; only the log's own place changes.
-TEST(LogFileTest, FollowsOnlyLinksNoOneWithFewerRightsCanChange) {
-  TAVIX_BEND(GetTokenInformation, Token);
-  TAVIX_BEND(GetFileInformationByHandleEx, FileInformation);
-  TAVIX_BEND(GetSecurityInfo, Security);
-  TAVIX_BEND(NtCreateFile, Open);
-  for (const LogCase& c : kLogCases) {
-    for (const bool earlier : {false, true}) {
-      g_case = &c;
-      Reset();
-      for (const std::wstring& at : kAt) PutFile(at, "earlier");
-      for (int i : {0, 1}) earlier || fs::remove(kAt[i]);
-      {
-        const std::wstring log = fs::path(c.path).replace_filename(kLogName);
-        LogFile first(log), second(log);
-        first.Write("one\r\n");
-        second.Write("two\r\n");
-      }
-      for (int i = 0; i < 3; ++i) {
-        const auto kept = earlier || i == 2 ? std::optional<std::string>("earlier") : std::nullopt;
-        EXPECT_EQ(GetFile(kAt[i]), c.lands == i + 1 ? "one\r\ntwo\r\n" : kept)
-            << c.name << earlier << i;
-      }
-    }
-  }
 }
 
 }  // namespace
@@ -367,17 +334,17 @@ TEST(LogFileTest, FollowsOnlyLinksNoOneWithFewerRightsCanChange) {
 // wine_tests.exe --exe=<exe>: refused where a product key exists (the tests write and remove them).
 int wmain(int argc, wchar_t** argv) {
   using namespace tavix;
-  ::testing::InitGoogleTest(&argc, argv);
-  SetEnvironmentVariableW(L"TMP", kTemp.c_str());
+  testing::InitGoogleTest(&argc, argv);
   for (int i = 1; i < argc; ++i) {
     if (std::wstring(argv[i]).rfind(L"--exe=", 0) == 0) g_exe = argv[i] + 6;
   }
   bool installed = false;
-  for (const auto& [root, path] : kKeys) {
+  for (const wchar_t* path : {kProductKey, kInstaller32, kInstaller64}) {
+    const HKEY root = path == kProductKey ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
     for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
       HKEY key = nullptr;
-      installed |= RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) == ERROR_SUCCESS;
-      if (key) RegCloseKey(key);
+      if (RegOpenKeyExW(root, path, 0, KEY_READ | view, &key) == ERROR_SUCCESS) installed = true;
+      if (key != nullptr) RegCloseKey(key);
     }
   }
   if (installed) {
