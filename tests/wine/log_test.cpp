@@ -87,7 +87,10 @@ std::wstring PathOf(HANDLE entry) {
 }
 
 BOOL WINAPI Token(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID out, DWORD size, PDWORD n) {
-  static SID system{SID_REVISION, 1, SECURITY_NT_AUTHORITY, {SECURITY_LOCAL_SYSTEM_RID}};
+  static SID system{.Revision = SID_REVISION,
+                    .SubAuthorityCount = 1,
+                    .IdentifierAuthority = SECURITY_NT_AUTHORITY,
+                    .SubAuthority = {SECURITY_LOCAL_SYSTEM_RID}};
   if (g_case->run == kUnreadable) return FALSE;
   const BOOL read = TAVIX_REAL(GetTokenInformation)(token, kind, out, size, n);
   if (read && kind == TokenElevation) *static_cast<DWORD*>(out) = g_case->run == kElevated;
@@ -104,7 +107,7 @@ NTSTATUS NTAPI Open(PHANDLE h, ACCESS_MASK a, POBJECT_ATTRIBUTES o, PIO_STATUS_B
     name = name.substr(0, name.rfind(L'\\') + 1) + target;
   }
   const USHORT bytes = static_cast<USHORT>(name.size() * 2);
-  UNICODE_STRING text{bytes, bytes, name.data()};
+  UNICODE_STRING text{.Length = bytes, .MaximumLength = bytes, .Buffer = name.data()};
   OBJECT_ATTRIBUTES attributes = *o;
   attributes.ObjectName = &text;
   return TAVIX_REAL(NtCreateFile)(h, a, &attributes, s, z, f, share, d, options, e, n);

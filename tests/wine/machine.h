@@ -65,15 +65,12 @@ inline void Reset() {
     RegDeleteKeyExW(root, path, KEY_WOW64_32KEY, 0);
     RegDeleteKeyExW(root, path, KEY_WOW64_64KEY, 0);
   }
-  for (const fs::path& tree : {fs::path(L"C:\\tavix"), fs::path(CachedFile(kCode32)).parent_path(),
-                               fs::path(CachedFile(kCode64)).parent_path()}) {
-    std::error_code ignored;
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(tree, ignored)) {
-      SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);  // read-only files too
-    }
-    fs::remove_all(tree, ignored);
-  }
   std::error_code ignored;
+  for (const wchar_t* code : {kCode32, kCode64}) {
+    SetFileAttributesW(CachedFile(code).c_str(), FILE_ATTRIBUTE_NORMAL);  // if read-only
+    fs::remove_all(fs::path(CachedFile(code)).parent_path(), ignored);
+  }
+  fs::remove_all(L"C:\\tavix", ignored);
   fs::remove(SystemTemp() + kLogName, ignored);
 }
 

@@ -253,13 +253,6 @@ bool Says(const std::vector<std::string>& lines, const std::string& begin) {
                      [&](const std::string& line) { return line.rfind(begin, 0) == 0; });
 }
 
-void WINAPI NineOClock(LPSYSTEMTIME time) {
-  TAVIX_REAL(GetLocalTime)(time);
-  time->wHour = 9;
-  time->wMinute = 5;
-  time->wSecond = 7;
-}
-
 // Tests the typical run over an earlier log with each call failing in turn: it ends with its exit
 // code, keeps what is not its own, cleans up where only the log failed, and its log is the
 // typical one where the log's folder is not found, else typical lines in order or lines that
@@ -281,7 +274,16 @@ TEST(FaultSweepTest, EveryCallOfTheTypicalRunFailing) {
   const std::string notWritten = at + "************Updated Transforms Register value Failed.";
   std::vector<std::string> calls;
   {
-    TAVIX_BEND(GetLocalTime, NineOClock);
+    TAVIX_BEND(GetLocalTime, [](LPSYSTEMTIME time) WINAPI {
+      *time = {.wYear = 2026,
+               .wMonth = 12,
+               .wDayOfWeek = 2,
+               .wDay = 8,
+               .wHour = 9,
+               .wMinute = 5,
+               .wSecond = 7,
+               .wMilliseconds = 0};
+    });
     ASSERT_EQ(SweptRun(SIZE_MAX), 0u);
     calls = g_calls;
   }
