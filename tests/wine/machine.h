@@ -79,7 +79,8 @@ inline void PutValue(HKEY root, REGSAM view, const std::wstring& path, const wch
 using Value = std::optional<std::pair<DWORD, std::wstring>>;
 inline Value GetValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name) {
   std::wstring data(2048, L'\0');
-  DWORD type = 0, size = 4096;
+  DWORD type = 0;
+  DWORD size = 4096;
   const DWORD flags = RRF_RT_ANY | RRF_NOEXPAND | (view ? RRF_SUBKEY_WOW6432KEY : 0);
   if (RegGetValueW(root, path.c_str(), name, flags, &type, &data[0], &size) != ERROR_SUCCESS)
     return std::nullopt;
