@@ -14,7 +14,8 @@ mapfile -t sources < <(git ls-files --cached --others --exclude-standard -- src 
 if ! clang-format --dry-run -Werror "${sources[@]}"; then status=1; fi
 
 if [ ! -e build/win64/compile_commands.json ]; then cmake --preset win64 >/dev/null; fi
-mapfile -t tests < <(sed -n "s|^  \"file\": \"\($top/tests/.*\)\"$|\1|p" build/win64/compile_commands.json)
+mapfile -t tests < <(sed -n "s|^  \"file\": \"\($top/tests/.*\)\"$|\1|p" \
+  build/win64/compile_commands.json)
 # Debian's clang-tidy takes the target from the compiler's name but finds no C++ library in the
 # MinGW compiler's version folder (12-win32): it gets that compiler's own.
 gcc=$(dirname "$(x86_64-w64-mingw32-g++ -print-libgcc-file-name)")
