@@ -8,6 +8,9 @@ packages=(
   wine64 icoutils osslsigncode openssl
   clang libclang-rt-14-dev clang-format clang-tidy
 )
+# Node.js and npm for the workflow lint: Debian's, unless a node and an npm are already there
+# (a nodejs package from another archive may bring its own npm, which Debian's conflicts with).
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then packages+=(nodejs npm); fi
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||

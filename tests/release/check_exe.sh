@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Release checks: GUI subsystem, four system DLLs, calls Wine does not show, icon, manifest, version.
+# Release checks: GUI subsystem, four system DLLs, calls Wine does not show, no import of the C
+# runtime's abort() (its "Runtime Error" box), icon, manifest, version.
 #   check_exe.sh EXE
 set -uo pipefail
 exe=$1 failures=0
@@ -13,6 +14,7 @@ check() {
 check subsystem 'grep -qE "^Subsystem\s+00000002" <<<"$headers"'
 check imports '[ "$dlls" = "advapi32.dll kernel32.dll msvcrt.dll ntdll.dll" ]'
 check calls 'grep -q SetErrorMode <<<"$headers" && grep -q GetSystemWindowsDirectoryW <<<"$headers"'
+check no-abort '! grep -qE "^\s+[0-9a-f]+\s+[0-9]+\s+abort$" <<<"$headers"'
 check icon '[ "$icons" = "16@4 16@8 32@4 32@8" ]'
 check manifest '[[ $manifest == *"level=\"asInvoker\" uiAccess=\"false\""* &&
   $manifest == *"<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true<"* ]]'
