@@ -29,6 +29,11 @@ constexpr UINT kAbnormalExitCode = 3;
 // system C runtime's, which is then not imported at all.
 extern "C" void abort() { EndAbnormally(); }
 
+// What the start-up code calls when it cannot set the run up (no memory for
+// the arguments or the environment, say). The system C runtime's version
+// shows a "Runtime Error" box in a GUI program and waits for a click.
+extern "C" void _amsg_exit(int) { EndAbnormally(); }
+
 // The default terminate handler prints the type of an uncaught exception, for
 // which it links a symbol demangler of some 45 KiB. Only running out of memory
 // raises one here (operator new's std::bad_alloc), and a GUI process has

@@ -14,7 +14,7 @@ check() {
 check subsystem 'grep -qE "^Subsystem\s+00000002" <<<"$headers"'
 check imports '[ "$dlls" = "advapi32.dll kernel32.dll msvcrt.dll ntdll.dll" ]'
 check calls 'grep -q SetErrorMode <<<"$headers" && grep -q GetSystemWindowsDirectoryW <<<"$headers"'
-check no-abort '! grep -qE "^\s+[0-9a-f]+\s+[0-9]+\s+abort$" <<<"$headers"'
+check no-abort '! grep -qE "^\s+[0-9a-f]+\s+[0-9]+\s+(abort|_amsg_exit)$" <<<"$headers"'
 check icon '[ "$icons" = "16@4 16@8 32@4 32@8" ]'
 check manifest '[[ $manifest == *"level=\"asInvoker\" uiAccess=\"false\""* &&
   $manifest == *"<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true<"* ]]'

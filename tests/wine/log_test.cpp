@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sddl.h>
 #include <winternl.h>
+#include <tuple>
 // After winternl.h, which it completes with REPARSE_DATA_BUFFER.
 #include <ntdef.h>
 #include <winioctl.h>
@@ -68,17 +69,12 @@ bool EndsWith(std::wstring_view text, std::wstring_view end) {  // letter case a
   return text.size() >= end.size() &&
          _wcsnicmp(&text[text.size() - end.size()], end.data(), end.size()) == 0;
 }
-// What an entry shows: its reparse tag, owner and access list, and its link's target.
-struct Shown {
-  ULONG tag = 0;
-  const wchar_t* access = nullptr;
-  const wchar_t* target = nullptr;
-};
-Shown ShownBy(std::wstring_view name) {
+// What an entry shows, by its name: its reparse tag, owner and access list, and link target.
+std::tuple<ULONG, const wchar_t*, const wchar_t*> ShownBy(std::wstring_view name) {
   if (EndsWith(name, L"folder")) return {g_case->folderTag, g_case->access, g_case->target};
   if (EndsWith(name, L"via")) return {kJunction, kUsers, kToTarget};
-  if (EndsWith(name, kLogName)) return {g_case->logTag};
-  return {};
+  if (EndsWith(name, kLogName)) return {g_case->logTag, nullptr, nullptr};
+  return {0, nullptr, nullptr};
 }
 std::wstring PathOf(HANDLE entry) {
   wchar_t path[MAX_PATH] = {};
@@ -87,10 +83,7 @@ std::wstring PathOf(HANDLE entry) {
 }
 
 BOOL WINAPI Token(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID out, DWORD size, PDWORD n) {
-  static SID system{.Revision = SID_REVISION,
-                    .SubAuthorityCount = 1,
-                    .IdentifierAuthority = SECURITY_NT_AUTHORITY,
-                    .SubAuthority = {SECURITY_LOCAL_SYSTEM_RID}};
+  static SID system{SID_REVISION, 1, SECURITY_NT_AUTHORITY, {SECURITY_LOCAL_SYSTEM_RID}};
   if (g_case->run == kUnreadable) return FALSE;
   const BOOL read = TAVIX_REAL(GetTokenInformation)(token, kind, out, size, n);
   if (read && kind == TokenElevation) *static_cast<DWORD*>(out) = g_case->run == kElevated;
@@ -101,7 +94,7 @@ NTSTATUS NTAPI Open(PHANDLE h, ACCESS_MASK a, POBJECT_ATTRIBUTES o, PIO_STATUS_B
                     PLARGE_INTEGER z, ULONG f, ULONG share, ULONG d, ULONG options, PVOID e,
                     ULONG n) {
   std::wstring name(o->ObjectName->Buffer, o->ObjectName->Length / 2);
-  const bool link = IsReparseTagNameSurrogate(ShownBy(name).tag);
+  const bool link = IsReparseTagNameSurrogate(std::get<0>(ShownBy(name)));
   if ((options & FILE_OPEN_REPARSE_POINT) == 0 && link) {
     const std::wstring target = EndsWith(name, kLogName) ? L"target.log" : L"target";
     name = name.substr(0, name.rfind(L'\\') + 1) + target;
@@ -113,7 +106,7 @@ NTSTATUS NTAPI Open(PHANDLE h, ACCESS_MASK a, POBJECT_ATTRIBUTES o, PIO_STATUS_B
   return TAVIX_REAL(NtCreateFile)(h, a, &attributes, s, z, f, share, d, options, e, n);
 }
 BOOL WINAPI FileInformation(HANDLE entry, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID out, DWORD size) {
-  const ULONG tag = ShownBy(PathOf(entry)).tag;
+  const ULONG tag = std::get<0>(ShownBy(PathOf(entry)));
   if (kind == FileNameInfo && g_case->names == kUnnamed) return FALSE;
   if (kind == FileAttributeTagInfo && tag != 0) {
     *static_cast<FILE_ATTRIBUTE_TAG_INFO*>(out) = {FILE_ATTRIBUTE_REPARSE_POINT, tag};
@@ -122,10 +115,9 @@ BOOL WINAPI FileInformation(HANDLE entry, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID
   const BOOL answered = TAVIX_REAL(GetFileInformationByHandleEx)(entry, kind, out, size);
   if (answered && kind == FileNameInfo && g_case->names == kNamedElsewhere) {
     auto* name = static_cast<FILE_NAME_INFO*>(out);
-    std::wstring text(name->FileName, name->FileNameLength / 2);
+    const std::wstring_view text(name->FileName, name->FileNameLength / 2);
     const std::size_t at = text.find(L"\\folder");  // a link showing no reparse point
-    if (at != std::wstring::npos) text.replace(at, 7, L"\\target");
-    std::memcpy(name->FileName, text.data(), text.size() * 2);
+    if (at != std::wstring::npos) std::wmemcpy(&name->FileName[at], L"\\target", 7);
   }
   return answered;
 }
@@ -134,35 +126,34 @@ DWORD WINAPI Security(HANDLE entry, SE_OBJECT_TYPE type, SECURITY_INFORMATION wa
   // Windows' answer first: the handle must allow reading them.
   const DWORD real =
       TAVIX_REAL(GetSecurityInfo)(entry, type, wanted, owner, group, list, audit, made);
-  const wchar_t* access = ShownBy(PathOf(entry)).access;
+  const wchar_t* access = std::get<1>(ShownBy(PathOf(entry)));
   if (real != ERROR_SUCCESS || access == nullptr) return real;
   LocalFree(*made);
   ConvertStringSecurityDescriptorToSecurityDescriptorW(access, SDDL_REVISION_1, made, nullptr);
-  BOOL defaulted = FALSE;
-  BOOL present = FALSE;
-  GetSecurityDescriptorOwner(*made, owner, &defaulted);
-  GetSecurityDescriptorDacl(*made, &present, list, &defaulted);
+  BOOL flag = FALSE;  // defaulted, present: not asked
+  GetSecurityDescriptorOwner(*made, owner, &flag);
+  GetSecurityDescriptorDacl(*made, &flag, list, &flag);
   return ERROR_SUCCESS;
 }
 BOOL WINAPI Control(HANDLE entry, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
                     LPDWORD returned, LPOVERLAPPED overlapped) {
-  const Shown shown = ShownBy(PathOf(entry));
-  if (code != FSCTL_GET_REPARSE_POINT || shown.tag == 0) {
+  const auto [tag, access, target] = ShownBy(PathOf(entry));
+  if (code != FSCTL_GET_REPARSE_POINT || tag == 0) {
     return TAVIX_REAL(DeviceIoControl)(entry, code, in, inSize, out, outSize, returned, overlapped);
   }
-  if (shown.target == nullptr) return FALSE;
+  if (target == nullptr) return FALSE;
   auto* data = static_cast<REPARSE_DATA_BUFFER*>(std::memset(out, 0, outSize));
-  data->ReparseTag = shown.tag;
-  const USHORT bytes = static_cast<USHORT>(std::wcslen(shown.target) * 2);
+  data->ReparseTag = tag;
+  const USHORT bytes = static_cast<USHORT>(std::wcslen(target) * 2);
   WCHAR* names = data->MountPointReparseBuffer.PathBuffer;
   data->MountPointReparseBuffer.SubstituteNameLength = bytes;
-  if (shown.tag == kLink) {
+  if (tag == kLink) {
     names = data->SymbolicLinkReparseBuffer.PathBuffer;
     data->SymbolicLinkReparseBuffer.SubstituteNameLength = bytes;
-    const bool relative = std::wcsncmp(shown.target, L"\\??\\", 4) != 0;
+    const bool relative = std::wcsncmp(target, L"\\??\\", 4) != 0;
     data->SymbolicLinkReparseBuffer.Flags = relative ? SYMLINK_FLAG_RELATIVE : 0;
   }
-  std::memcpy(names, shown.target, bytes);
+  std::memcpy(names, target, bytes);
   *returned = outSize;
   return TRUE;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <process.h>
 #include <windows.h>
 #include <winternl.h>
 
@@ -48,13 +49,6 @@ inline std::wstring CachedFile(const std::wstring& code) {
 // The temporary folder of SYSTEM with its profile loaded, below the system folder.
 inline std::wstring SystemTemp() {
   return SystemFolder(GetSystemDirectoryW) + L"\\config\\systemprofile\\AppData\\Local\\Temp\\";
-}
-
-// Whether this machine has the 32-bit and the 64-bit registry view.
-inline bool TwoViews() {
-  BOOL wow64 = FALSE;
-  IsWow64Process(GetCurrentProcess(), &wow64);
-  return sizeof(void*) == 8 || wow64;
 }
 
 // The product's keys, in both views; C:\tavix, the product's Installer folders, the log in
@@ -115,27 +109,10 @@ inline std::string MaskTimes(const std::string& log) {  // each line's HH:MM:SS 
   return std::regex_replace(log, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}"), "$1##:##:##");
 }
 
-// The full 32-bit exit code of the exe under test, run with this process's environment.
+// The full 32-bit exit code of the exe under test, run with this process's environment (-1 also
+// when it cannot be started: then it has written no log).
 inline DWORD RunExe() {
-  std::wstring commandLine = L"\"" + g_exe + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  DWORD exitCode = 0xDEADBEEF;  // not started
-  if (CreateProcessW(g_exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                     nullptr, &startup, &process)) {
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-  return exitCode;
-}
-
-inline DWORD RunInProcess() {
-  const int exitCode = RunCleanUp();
-  ResetRunLogForTesting();
-  return static_cast<DWORD>(exitCode);
+  return static_cast<DWORD>(_wspawnl(_P_WAIT, g_exe.c_str(), g_exe.c_str(), nullptr));
 }
 
 // Windows' own functions, by name, as found before the first Bend of each.
