@@ -11,8 +11,9 @@ namespace {
 // user: for any other, whoever could plant such a junction already has the
 // run's rights, and the policy would only cost it the user's own junctions
 // (a moved temporary folder, say). Looked up at run time: Windows before 8
-// lacks the call, and Windows and Wine that do not know this policy refuse it;
-// either way the run goes on as before, relying on the log's own checks.
+// lacks the call, and a Windows that does not know this policy refuses it
+// (Wine takes it and enforces nothing); either way the run goes on as before,
+// relying on the log's own checks.
 void TrustOnlyAdministratorsRedirections() {
   using SetPolicy = BOOL(WINAPI*)(PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
   const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");

@@ -1,13 +1,11 @@
-// Runs out of memory as the exe may, linked as the exe is with its terminate_win.cpp: it must
-// end at once with exit code 3.
+// Gives up as the start-up code does when it cannot set the run up, linked as the exe is with its
+// terminate_win.cpp, where every abnormal end (out of memory included) ends the same way: at
+// once, with exit code 3.
 #include <windows.h>
 
-#include <cstdint>
-#include <new>
+extern "C" void _amsg_exit(int);
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  // Kept in a volatile so that the allocation cannot be left out.
-  void* volatile block = ::operator new(PTRDIFF_MAX);
-  static_cast<void>(block);
+  _amsg_exit(8);
   return 0;
 }

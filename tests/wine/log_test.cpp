@@ -1,7 +1,6 @@
-// The log's file on folders whose reparse tags, link targets, names, owner and access list, and
-// the run's rights, are bent as Windows answers them. Entries are told apart by their names:
-// "folder" on the way to the log, "via", and the log itself may show a tag; a link opened
-// following leads to "target" ("target.log" for the log).
+// The log's file where Windows' answers for "folder" (on the way), "via", "hop" and the log are
+// bent: tags, targets, names, owner and access list, the run's rights. A link opened following
+// leads to "target" ("target.log" for the log).
 #include <aclapi.h>
 #include <gtest/gtest.h>
 #include <sddl.h>
@@ -27,8 +26,11 @@ constexpr wchar_t kToTarget[] = L"\\??\\C:\\tavix\\logs\\target";
 constexpr wchar_t kUsers[] = L"O:BUD:(A;;FA;;;BU)";  // owned by Users, who may do anything
 constexpr wchar_t kAdministrators[] = L"O:BAD:(A;;FA;;;BA)(A;OICIIO;GA;;;BU)(D;;FA;;;WD)";
 
-enum Run { kElevated, kLimited, kSystem, kUnreadable };  // kSystem: SYSTEM, not elevated
-enum Names { kNamed, kUnnamed, kNamedElsewhere };        // kNamedElsewhere: "folder" named "target"
+// kSystem: SYSTEM, not elevated; the rest: the token, its elevation or its user not read.
+enum Run { kElevated, kLimited, kSystem, kTokenUnopened, kUnreadable, kUserUnreadable };
+// kFolderElsewhere: "folder" named "target", as a link showing no reparse point; kLogElsewhere:
+// the log named ".lox".
+enum Names { kNamed, kUnnamed, kFolderElsewhere, kLogElsewhere };
 
 struct LogCase {
   const char* name;
@@ -47,33 +49,37 @@ const LogCase kLogCases[] = {
     {.name = "PlainFolderInOtherLetterCase", .lands = 1},
     {.name = "NamesUnknownNotElevated", .lands = 1, .run = kLimited, .names = kUnnamed},
     {.name = "CloudFolderOnTheWay", .lands = 1, .folderTag = IO_REPARSE_TAG_CLOUD},
-    {.name = "LinkAtName", .logTag = kLink},
-    {.name = "FolderNamedElsewhere", .names = kNamedElsewhere},
+    {.name = "CloudFileAtName", .lands = 1, .logTag = IO_REPARSE_TAG_CLOUD},
+    {.name = "LinkAtNameNamesUnknown", .names = kUnnamed, .logTag = kLink},
+    {.name = "FolderNamedElsewhere", .names = kFolderElsewhere},
+    {.name = "LogNamedElsewhere", .names = kLogElsewhere},
     {.name = "FolderLinkNotElevated", .lands = 2, .folderTag = kLink, .run = kLimited},
     {.name = "FolderLinkAsSystem", .folderTag = kLink, .run = kSystem},
+    {.name = "FolderLinkTokenUnopened", .folderTag = kLink, .run = kTokenUnopened},
     {.name = "FolderLinkTokenUnreadable", .folderTag = kLink, .run = kUnreadable},
+    {.name = "FolderLinkUserUnreadable", .folderTag = kLink, .run = kUserUnreadable},
     {.name = "JunctionOfAdministrators", .lands = 2, .folderTag = kJunction, .access = kAdministrators},
     {.name = "JunctionOfSystem", .lands = 2, .folderTag = kJunction, .access = L"O:SYD:(A;;FA;;;SY)(A;;FA;;;CO)(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)"},
-    {.name = "JunctionUsersMayWrite", .folderTag = kJunction, .access = L"O:BAD:(A;;FA;;;BA)(A;;FW;;;BU)"},
-    {.name = "JunctionUsersMayChangeItsAccess", .folderTag = kJunction, .access = L"O:BAD:(A;;FA;;;BA)(A;;WD;;;BU)"},
+    {.name = "JunctionUsersMayWriteData", .folderTag = kJunction, .access = L"O:BAD:(A;;FA;;;BA)(A;OICI;0x2;;;BU)"},
+    {.name = "JunctionEveryoneMayChangeItsAccess", .folderTag = kJunction, .access = L"O:BAD:(A;;FA;;;BA)(A;;WD;;;WD)"},
     {.name = "JunctionWithoutAccessList", .folderTag = kJunction, .access = L"O:BA"},
+    {.name = "JunctionUsersMayWriteAttributes", .folderTag = kJunction, .access = L"O:BAD:(A;;FA;;;BA)(A;;0x100;;;BU)"},
+    {.name = "JunctionUsersMayTakeOwnership", .folderTag = kJunction, .access = L"O:BAD:(A;;FA;;;BA)(A;;WO;;;BU)"},
     {.name = "JunctionOwnedByUsers", .folderTag = kJunction, .access = L"O:BUD:(A;;FA;;;BA)"},
     {.name = "RelativeLinkOfAdministrators", .lands = 2, .folderTag = kLink, .target = L"target", .access = kAdministrators},
-    {.name = "JunctionTargetUnreadable", .folderTag = kJunction, .target = nullptr, .access = kAdministrators},
+    {.name = "JunctionTargetUnreadable", .folderTag = kJunction, .target = nullptr, .access = kAdministrators, .names = kUnnamed},
     {.name = "JunctionToItself", .folderTag = kJunction, .target = L"\\??\\C:\\tavix\\logs\\folder", .access = kAdministrators},
     {.name = "JunctionToUsersJunction", .folderTag = kJunction, .target = L"\\??\\C:\\tavix\\logs\\via", .access = kAdministrators},
+    {.name = "JunctionToAdministratorsJunction", .lands = 2, .folderTag = kJunction, .target = L"\\??\\C:\\tavix\\logs\\hop", .access = kAdministrators},
 };
 // clang-format on
 
-bool EndsWith(std::wstring_view text, std::wstring_view end) {  // letter case aside
-  return text.size() >= end.size() &&
-         _wcsnicmp(&text[text.size() - end.size()], end.data(), end.size()) == 0;
-}
 // What an entry shows, by its name: its reparse tag, owner and access list, and link target.
 std::tuple<ULONG, const wchar_t*, const wchar_t*> ShownBy(std::wstring_view name) {
-  if (EndsWith(name, L"folder")) return {g_case->folderTag, g_case->access, g_case->target};
-  if (EndsWith(name, L"via")) return {kJunction, kUsers, kToTarget};
-  if (EndsWith(name, kLogName)) return {g_case->logTag, nullptr, nullptr};
+  if (name.ends_with(L"folder")) return {g_case->folderTag, g_case->access, g_case->target};
+  if (name.ends_with(L"via")) return {kJunction, kUsers, kToTarget};
+  if (name.ends_with(L"hop")) return {kJunction, kAdministrators, kToTarget};
+  if (name.ends_with(kLogName)) return {g_case->logTag, nullptr, nullptr};
   return {0, nullptr, nullptr};
 }
 std::wstring PathOf(HANDLE entry) {
@@ -85,10 +91,15 @@ std::wstring PathOf(HANDLE entry) {
 BOOL WINAPI Token(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID out, DWORD size, PDWORD n) {
   static SID system{SID_REVISION, 1, SECURITY_NT_AUTHORITY, {SECURITY_LOCAL_SYSTEM_RID}};
   if (g_case->run == kUnreadable) return FALSE;
+  if (g_case->run == kUserUnreadable && kind == TokenUser) return FALSE;
   const BOOL read = TAVIX_REAL(GetTokenInformation)(token, kind, out, size, n);
   if (read && kind == TokenElevation) *static_cast<DWORD*>(out) = g_case->run == kElevated;
   if (read && kind == TokenUser && g_case->run == kSystem) *static_cast<PSID*>(out) = &system;
   return read;
+}
+BOOL WINAPI OpenToken(HANDLE process, DWORD access, PHANDLE token) {
+  if (g_case->run == kTokenUnopened) return FALSE;
+  return TAVIX_REAL(OpenProcessToken)(process, access, token);
 }
 NTSTATUS NTAPI Open(PHANDLE h, ACCESS_MASK a, POBJECT_ATTRIBUTES o, PIO_STATUS_BLOCK s,
                     PLARGE_INTEGER z, ULONG f, ULONG share, ULONG d, ULONG options, PVOID e,
@@ -96,7 +107,7 @@ NTSTATUS NTAPI Open(PHANDLE h, ACCESS_MASK a, POBJECT_ATTRIBUTES o, PIO_STATUS_B
   std::wstring name(o->ObjectName->Buffer, o->ObjectName->Length / 2);
   const bool link = IsReparseTagNameSurrogate(std::get<0>(ShownBy(name)));
   if ((options & FILE_OPEN_REPARSE_POINT) == 0 && link) {
-    const std::wstring target = EndsWith(name, kLogName) ? L"target.log" : L"target";
+    const std::wstring target = name.ends_with(kLogName) ? L"target.log" : L"target";
     name = name.substr(0, name.rfind(L'\\') + 1) + target;
   }
   const USHORT bytes = static_cast<USHORT>(name.size() * 2);
@@ -113,11 +124,14 @@ BOOL WINAPI FileInformation(HANDLE entry, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID
     return TRUE;
   }
   const BOOL answered = TAVIX_REAL(GetFileInformationByHandleEx)(entry, kind, out, size);
-  if (answered && kind == FileNameInfo && g_case->names == kNamedElsewhere) {
+  if (answered && kind == FileNameInfo && g_case->names >= kFolderElsewhere) {
     auto* name = static_cast<FILE_NAME_INFO*>(out);
     const std::wstring_view text(name->FileName, name->FileNameLength / 2);
-    const std::size_t at = text.find(L"\\folder");  // a link showing no reparse point
-    if (at != std::wstring::npos) std::wmemcpy(&name->FileName[at], L"\\target", 7);
+    const bool folder = g_case->names == kFolderElsewhere;
+    const std::wstring_view from = folder ? L"\\folder" : L".log";
+    const std::size_t at = text.find(from);
+    if (at != std::wstring_view::npos)
+      std::wmemcpy(&name->FileName[at], folder ? L"\\target" : L".lox", from.size());
   }
   return answered;
 }
@@ -158,12 +172,12 @@ BOOL WINAPI Control(HANDLE entry, DWORD code, LPVOID in, DWORD inSize, LPVOID ou
   return TRUE;
 }
 
-void PrintTo(const LogCase& c, std::ostream* out) { *out << c.name; }
 class LogTest : public testing::TestWithParam<LogCase> {};
 
 // Tests where the log lands, with no earlier logs and over earlier ones, two logs writing at once.
 TEST_P(LogTest, Lands) {
   g_case = &GetParam();
+  TAVIX_BEND(OpenProcessToken, OpenToken);
   TAVIX_BEND(GetTokenInformation, Token);
   TAVIX_BEND(NtCreateFile, Open);
   TAVIX_BEND(GetFileInformationByHandleEx, FileInformation);
@@ -172,19 +186,19 @@ TEST_P(LogTest, Lands) {
   for (const bool earlier : {false, true}) {
     Reset();
     fs::create_directories(kLogs + L"via");
+    fs::create_directories(kLogs + L"hop");
     for (const std::wstring& at : kAt) PutFile(at, "earlier");
     if (!earlier) fs::remove(kAt[0]);
     if (!earlier) fs::remove(kAt[1]);
     {
-      const std::wstring log = L"C:\\TAVIX\\LOGS\\FOLDER\\" + std::wstring(kLogName);
+      const std::wstring log = L"C:\\TAVIX\\LOGS\\folder\\" + std::wstring(kLogName);
       LogFile first(log);
       LogFile second(log);
       first.Write("one\r\n");
       second.Write("two\r\n");
     }
     for (int i = 0; i < 3; ++i) {
-      const bool kept = earlier || i == 2;
-      const auto before = kept ? std::optional<std::string>("earlier") : std::nullopt;
+      const auto before = earlier || i == 2 ? std::optional<std::string>("earlier") : std::nullopt;
       const auto expected =
           g_case->lands == i + 1 ? std::optional<std::string>("one\r\ntwo\r\n") : before;
       EXPECT_EQ(GetFile(kAt[i]), expected) << U8(kAt[i]) << (earlier ? " over an earlier log" : "");

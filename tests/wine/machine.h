@@ -34,7 +34,8 @@ inline constexpr wchar_t kCode64[] = L"{6D2E47B1-0000-1033-0102-5A9C20F3E184}";
 inline constexpr wchar_t kLogName[] = L"VelmoranTavix_TransformsCleanUp.log";
 inline const std::wstring kTemp = L"C:\\tavix\\temp\\";  // the cases' temporary folder
 inline const std::wstring kLog = kTemp + kLogName;
-inline std::wstring g_exe;  // the exe under test, from --exe=
+inline const std::wstring kFallback = L"C:\\temp\\";  // the product's fallback folder
+inline std::wstring g_exe;                            // the exe under test, from --exe=
 
 // A folder as this system names it: GetSystemWindowsDirectoryW, GetSystemDirectoryW.
 inline std::wstring SystemFolder(UINT(WINAPI* get)(LPWSTR, UINT)) {
@@ -51,8 +52,8 @@ inline std::wstring SystemTemp() {
   return SystemFolder(GetSystemDirectoryW) + L"\\config\\systemprofile\\AppData\\Local\\Temp\\";
 }
 
-// The product's keys, in both views; C:\tavix, the product's Installer folders, the log in
-// SYSTEM's temporary folder. Everything the tests write, and all they delete.
+// The product's keys, in both views; C:\tavix, the product's Installer folders, the logs in
+// SYSTEM's temporary folder and C:\temp. Everything the tests write, and all they delete.
 inline void Reset() {
   for (const wchar_t* path : {kProductKey, kInstaller32, kInstaller64}) {
     const HKEY root = path == kProductKey ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
@@ -66,6 +67,7 @@ inline void Reset() {
   }
   fs::remove_all(L"C:\\tavix", ignored);
   fs::remove(SystemTemp() + kLogName, ignored);
+  fs::remove(kFallback + kLogName, ignored);
 }
 
 inline void PutFile(const std::wstring& path, const std::string& bytes) {
@@ -109,10 +111,18 @@ inline std::string MaskTimes(const std::string& log) {  // each line's HH:MM:SS 
   return std::regex_replace(log, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}"), "$1##:##:##");
 }
 
-// The full 32-bit exit code of the exe under test, run with this process's environment (-1 also
-// when it cannot be started: then it has written no log).
+// The full 32-bit exit code of the exe under test, run with this process's environment; started
+// again where it could not be started, as Wine now and then fails to start a process.
 inline DWORD RunExe() {
-  return static_cast<DWORD>(_wspawnl(_P_WAIT, g_exe.c_str(), g_exe.c_str(), nullptr));
+  intptr_t started = _wspawnl(_P_NOWAIT, g_exe.c_str(), g_exe.c_str(), nullptr);
+  if (started == -1) started = _wspawnl(_P_NOWAIT, g_exe.c_str(), g_exe.c_str(), nullptr);
+  if (started == -1) return 0xDEADBEEF;
+  const auto process = reinterpret_cast<HANDLE>(started);
+  DWORD exitCode = 0;
+  WaitForSingleObject(process, INFINITE);
+  GetExitCodeProcess(process, &exitCode);
+  CloseHandle(process);
+  return exitCode;
 }
 
 // Windows' own functions, by name, as found before the first Bend of each.

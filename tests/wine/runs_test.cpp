@@ -14,11 +14,11 @@ namespace {
 enum Setup {
   kPlain,
   kOnlyIn64BitView,  // the product's values in the 64-bit view only
-  kBothViews,        // the product's key in the 64-bit view too, with another build
   kReadOnly,         // the cached file read-only
   kHardLink,         // the log's name a second name of another file
   kOddLength,        // "Transforms" stored with one byte more than its text, and no NUL
   kSystemTemp,       // the temporary folder SYSTEM's, below the system folder
+  kLongTemp,         // the temporary folder longer than 260 characters: the log goes to kFallback
 };
 
 struct Case {
@@ -69,10 +69,10 @@ const Case kCases[] = {
     {.name = "ValueAB", .before = L"A;B", .log = kKept},
     {.name = "ValueOfOddLength", .before = L"*;A", .after = L"A", .setup = kOddLength},
     {.name = "CachedFileReadOnly", .log = "START GATE X86 REPLACED NOTREMOVED", .setup = kReadOnly},
-    {.name = "ProductKeyInBothViews", .setup = kBothViews},
     {.name = "ProductKeyOnlyIn64BitView", .setup = kOnlyIn64BitView},
     {.name = "LogIsAHardLink", .setup = kHardLink},
     {.name = "SystemTemporaryFolder", .setup = kSystemTemp},
+    {.name = "LongTemporaryFolder", .setup = kLongTemp},
 };
 // clang-format on
 
@@ -82,7 +82,10 @@ bool Has(const char* words, const std::string& word) {
 bool Is64(const Case& c) { return std::wstring(c.code) == kCode64; }
 std::wstring Key(const Case& c) { return Is64(c) ? kInstaller64 : kInstaller32; }
 std::wstring Cached(const Case& c) { return CachedFile(Is64(c) ? kCode64 : kCode32); }
-std::wstring Temp(const Case& c) { return c.setup == kSystemTemp ? SystemTemp() : kTemp; }
+std::wstring Temp(const Case& c) {  // where the log goes
+  if (c.setup == kLongTemp) return kFallback;
+  return c.setup == kSystemTemp ? SystemTemp() : kTemp;
+}
 std::wstring Expand(const Case& c, const wchar_t* value) {
   return std::regex_replace(value, std::wregex(L"\\*"), Cached(c));
 }
@@ -118,13 +121,13 @@ std::string Seed(const Case& c) {
   BOOL wow64 = FALSE;
   IsWow64Process(GetCurrentProcess(), &wow64);
   const bool oneView = sizeof(void*) == 4 && !wow64;
-  const bool needsTwo = c.setup == kOnlyIn64BitView || c.setup == kBothViews;
-  if (needsTwo && oneView) return "needs two registry views; a 32-bit Windows has one";
+  if (c.setup == kOnlyIn64BitView && oneView) return "needs two views; a 32-bit Windows has one";
   Reset();
   const REGSAM view = c.setup == kOnlyIn64BitView ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
   PutValue(HKEY_LOCAL_MACHINE, view, kProductKey, L"BuildVersion", c.build);
   PutValue(HKEY_LOCAL_MACHINE, view, kProductKey, L"upiMasterID", c.code);
-  if (c.setup == kBothViews) {
+  // Where there are two views, the 32-bit one is read first: the other holds another build.
+  if (!oneView && view == KEY_WOW64_32KEY) {
     PutValue(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, kProductKey, L"BuildVersion", L"1.0");
   }
   // Of another type than the REG_SZ the rewrite stores; of odd length with half an 'x' behind.
@@ -133,7 +136,8 @@ std::string Seed(const Case& c) {
   const DWORD bytes = static_cast<DWORD>(transforms.size() + 1) * 2 - (odd ? 3 : 0);
   PutValue(HKEY_CLASSES_ROOT, 0, Key(c), L"Transforms", transforms, REG_EXPAND_SZ, bytes);
   fs::create_directories(Temp(c));
-  SetEnvironmentVariableW(L"TMP", Temp(c).c_str());
+  const std::wstring tmp = c.setup == kLongTemp ? kTemp + std::wstring(300, L'x') + L'\\' : Temp(c);
+  SetEnvironmentVariableW(L"TMP", tmp.c_str());
   PutFile(L"C:\\tavix\\kept.txt", "kept");  // the other name of a log that is a hard link
   if (c.setup == kHardLink) fs::create_hard_link(L"C:\\tavix\\kept.txt", kLog);
   PutFile(Cached(c), "transform");
@@ -141,7 +145,6 @@ std::string Seed(const Case& c) {
   return std::string();
 }
 
-void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 class RunTest : public testing::TestWithParam<Case> {};
 
 // Tests one whole run: the exit code, the log's bytes, "Transforms", the cached file.
@@ -174,18 +177,16 @@ std::size_t g_failAt = SIZE_MAX;
 
 template <int N, typename F>
 struct Swept;
-#define TAVIX_SWEPT_AS(convention)                                               \
-  template <int N, typename R, typename... A>                                    \
-  struct Swept<N, R(convention*)(A...)> {                                        \
-    static inline const char* name;                                              \
-    static inline R failure;                                                     \
-    static R convention Call(A... a) {                                           \
-      g_calls.push_back(name);                                                   \
-      if (g_calls.size() - 1 == g_failAt) return failure;                        \
-      return reinterpret_cast<R(convention*)(A...)>(g_originals.at(name))(a...); \
-    }                                                                            \
-  };
-TAVIX_SWEPT_AS(WINAPI)
+template <int N, typename R, typename... A>
+struct Swept<N, R(WINAPI*)(A...)> {
+  static inline const char* name;
+  static inline R failure;
+  static R WINAPI Call(A... a) {
+    g_calls.push_back(name);
+    if (g_calls.size() - 1 == g_failAt) return failure;
+    return reinterpret_cast<R(WINAPI*)(A...)>(g_originals.at(name))(a...);
+  }
+};
 template <typename S, typename R>
 std::shared_ptr<void> Sweeping(const char* name, R failure) {
   S::name = name;
@@ -199,7 +200,9 @@ constexpr char kCleanUpCalls[] =
     "RegOpenKeyExW RegQueryValueExW RegCreateKeyExW RegSetValueExW GetSystemWindowsDirectoryW";
 const Case kTypical = kCases[0];
 const std::wstring kCached = Cached(kTypical);
-const std::wstring kFallbackLog = std::wstring(L"C:\\temp\\") + kLogName;
+// GetTempPathW fails here as for a TMP longer than the buffer holds; under Wine, which
+// answers that with 0, LongTemporaryFolder sees the other failure.
+const std::wstring kFallbackLog = kFallback + kLogName;
 const Value kOldValue = Value({REG_EXPAND_SZ, kCached + L";" + L'\0'});
 const Value kNewValue = Value({REG_SZ, {L'\0'}});
 
@@ -211,14 +214,13 @@ DWORD SweptRun(std::size_t failAt) {
   PutFile(kLog, *kEarlier);
   fs::remove(kFallbackLog);
   const LONG denied = ERROR_ACCESS_DENIED;
-  const DWORD none = 0;
   // clang-format off
   const std::shared_ptr<void> swept[] = {TAVIX_SWEPT(RegOpenKeyExW, denied),
       TAVIX_SWEPT(RegQueryValueExW, denied), TAVIX_SWEPT(RegCreateKeyExW, denied),
-      TAVIX_SWEPT(RegSetValueExW, denied), TAVIX_SWEPT(GetTempPathW, none),
-      TAVIX_SWEPT(GetSystemWindowsDirectoryW, UINT{0}), TAVIX_SWEPT(GetFullPathNameW, none),
+      TAVIX_SWEPT(RegSetValueExW, denied), TAVIX_SWEPT(GetTempPathW, DWORD{MAX_PATH + 1}),
+      TAVIX_SWEPT(GetSystemWindowsDirectoryW, UINT{0}), TAVIX_SWEPT(GetFullPathNameW, DWORD{0}),
       TAVIX_SWEPT(CreateFileW, INVALID_HANDLE_VALUE), TAVIX_SWEPT(NtCreateFile, NTSTATUS{-1}),
-      TAVIX_SWEPT(GetFileInformationByHandleEx, FALSE), TAVIX_SWEPT(GetFileType, none),
+      TAVIX_SWEPT(GetFileInformationByHandleEx, FALSE), TAVIX_SWEPT(GetFileType, DWORD{0}),
       TAVIX_SWEPT(GetFileInformationByHandle, FALSE), TAVIX_SWEPT(CompareStringOrdinal, 0),
       TAVIX_SWEPT(ReOpenFile, INVALID_HANDLE_VALUE), TAVIX_SWEPT(SetEndOfFile, FALSE),
       TAVIX_SWEPT(SetFileInformationByHandle, FALSE), TAVIX_SWEPT(WriteFile, FALSE),
@@ -251,13 +253,13 @@ bool Says(const std::vector<std::string>& lines, const std::string& begin) {
 // tell what failed, and never tells of what did not happen.
 TEST(FaultSweepTest, EveryCallOfTheTypicalRunFailing) {
   EXPECT_EQ(U8(L"\u00e9\xD800"), "\xc3\xa9\xef\xbf\xbd") << "the log's UTF-8";
-  const bool madeFallback = fs::create_directory(L"C:\\temp");
   const std::string at = "##:##:##  ";
   const std::vector<std::string> typical = Lines(ExpectedLog(kTypical));
-  // What failing calls may leave: values unread, the path not found, not removed, write failed,
-  // the cached file found below the fallback Windows folder.
+  // What failing calls may leave: values unread or read in the other view, the path not found,
+  // not removed, write failed, the cached file found below the fallback Windows folder.
   std::vector<std::string> told = Lines(ExpectedLog(
       {.name = "", .build = L"", .code = L"", .log = "UPDATED NOTOURS NOUPD NOTREMOVED FAILED"}));
+  told.push_back(Lines(ExpectedLog({.name = "", .build = L"1.0", .log = "UPDATED"}))[0]);
   told.push_back(at + "----- --> Removed file : C:\\Windows\\Installer\\" + U8(kCode32) +
                  "\\VelmoranTavix.mst");
   const std::string unread =
@@ -310,8 +312,6 @@ TEST(FaultSweepTest, EveryCallOfTheTypicalRunFailing) {
     EXPECT_EQ(exitCode, unknown ? 0xFFFFFFFFu : 0u) << "exit code";
     EXPECT_FALSE(unknown && (cleaned || removed)) << "an unknown product changed something";
   }
-  fs::remove(kFallbackLog);
-  if (madeFallback) fs::remove(L"C:\\temp");
 }
 
 }  // namespace
@@ -320,10 +320,8 @@ TEST(FaultSweepTest, EveryCallOfTheTypicalRunFailing) {
 // wine_tests.exe --exe=<exe>: refused where a product key exists (the tests write and remove them).
 int wmain(int argc, wchar_t** argv) {
   using namespace tavix;
-  testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) {
-    if (std::wstring(argv[i]).rfind(L"--exe=", 0) == 0) g_exe = argv[i] + 6;
-  }
+  testing::InitGoogleTest(&argc, argv);  // which leaves the one argument of its own
+  if (argc == 2) g_exe = std::wstring(argv[1]).substr(std::wcslen(L"--exe="));
   bool installed = false;
   for (const wchar_t* path : {kProductKey, kInstaller32, kInstaller64}) {
     const HKEY root = path == kProductKey ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
@@ -337,7 +335,9 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "The product's keys exist here; the tests would change them.\n");
     return 2;
   }
+  const bool madeFallback = fs::create_directory(kFallback);
   const int result = RUN_ALL_TESTS();
   Reset();
+  if (madeFallback) fs::remove(kFallback);
   return result;
 }
