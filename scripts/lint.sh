@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The test command's lint: clang-format over the C++ files of src, tests, tools and bench;
-# clang-tidy's one-declaration-per-statement check over the test programs of the win64 tree
-# and the headers they include from tests/; actionlint over the GitHub workflows. Reports
-# every finding and exits 1 if there was any.
+# clang-tidy's one-declaration-per-statement check over the product, the test programs and the
+# tools of the win64 tree and the headers they include; actionlint over the GitHub workflows.
+# Reports every finding and exits 1 if there was any.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
@@ -14,15 +14,15 @@ mapfile -t sources < <(git ls-files --cached --others --exclude-standard -- src 
 if ! clang-format --dry-run -Werror "${sources[@]}"; then status=1; fi
 
 if [ ! -e build/win64/compile_commands.json ]; then cmake --preset win64 >/dev/null; fi
-mapfile -t tests < <(sed -n "s|^  \"file\": \"\($top/tests/.*\)\"$|\1|p" \
+mapfile -t files < <(sed -n -E "s#^  \"file\": \"($top/(src|tests|tools)/.*)\"\$#\1#p" \
   build/win64/compile_commands.json)
 # Debian's clang-tidy takes the target from the compiler's name but finds no C++ library in the
 # MinGW compiler's version folder (12-win32): it gets that compiler's own.
 gcc=$(dirname "$(x86_64-w64-mingw32-g++ -print-libgcc-file-name)")
 if ! clang-tidy -p build/win64 --quiet --checks='-*,readability-isolate-declaration' \
-  --warnings-as-errors='*' --header-filter="^$top/tests/" \
+  --warnings-as-errors='*' --header-filter="^$top/(src|tests|tools)/" \
   --extra-arg="-stdlib++-isystem$gcc/include/c++" \
-  --extra-arg="-stdlib++-isystem$gcc/include/c++/x86_64-w64-mingw32" "${tests[@]}"; then
+  --extra-arg="-stdlib++-isystem$gcc/include/c++/x86_64-w64-mingw32" "${files[@]}"; then
   status=1
 fi
 

@@ -14,7 +14,8 @@ std::ptrdiff_t ReplaceAll(std::wstring& text, const std::wstring& pattern,
   // matches. Knuth-Morris-Pratt keeps that scan linear.
   const std::size_t m = pattern.size();
   std::vector<std::size_t> border(m, 0);
-  for (std::size_t i = 1, k = 0; i < m; ++i) {
+  std::size_t k = 0;
+  for (std::size_t i = 1; i < m; ++i) {
     while (k > 0 && pattern[i] != pattern[k]) k = border[k - 1];
     if (pattern[i] == pattern[k]) ++k;
     border[i] = k;

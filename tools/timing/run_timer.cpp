@@ -23,7 +23,8 @@ double TimeOneRun(const std::wstring& exe) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  LARGE_INTEGER start, end;
+  LARGE_INTEGER start;
+  LARGE_INTEGER end;
   QueryPerformanceCounter(&start);
   if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process)) {
@@ -50,12 +51,14 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   const int runs = _wtoi(argv[1]);
-  std::vector<double> baseline, measured;
+  std::vector<double> baseline;
+  std::vector<double> measured;
   for (int i = 0; i < runs; ++i) {
     baseline.push_back(TimeOneRun(argv[2]));
     measured.push_back(TimeOneRun(argv[3]));
   }
-  const double b = Median(baseline) * 1000, m = Median(measured) * 1000;
+  const double b = Median(baseline) * 1000;
+  const double m = Median(measured) * 1000;
   std::printf("baseline: %.2f ms median of %d runs\nmeasured: %.2f ms median of %d runs\n", b, runs,
               m, runs);
   std::printf("ratio: %.3f\n", m / b);
