@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs 32-bit Windows programs under Wine in a 32-bit prefix and, as most customers do, in a
-# 64-bit (WoW64) one. The kernel of these machines refuses i386 ELF programs, so a Debian i386
-# root runs under qemu-i386 through one binfmt_misc entry; its amd64 Wine runs natively.
+# 64-bit (WoW64) one, from a root that holds Debian's i386 and amd64 Wine. The kernel of these
+# machines refuses i386 ELF programs, so the i386 Wine runs under qemu-i386 through one
+# binfmt_misc entry; the amd64 Wine runs natively.
 #   x86-wine.sh setup                prepare once (as root); later calls reuse what is done
 #   x86-wine.sh run PROGRAM [ARGS]   run PROGRAM in the 32-bit prefix: a host path inside this
 #                                    repository or one of Wine's own programs (reg, cmd)
@@ -14,6 +15,7 @@ set -euo pipefail
 base=$(realpath -m "${TAVIX_X86_ROOT:-/var/lib/tavix-x86}")
 root=$base/root
 qemu=$base/qemu-i386
+apt=$base/apt
 log=$base/setup.log
 prefix=/opt/wineprefix prefix64=/opt/wineprefix64 # inside the root
 repo=$(cd "$(dirname "$0")/.." && pwd -P)
@@ -89,18 +91,32 @@ mount_root() {
   mount_once "$root$repo" --bind "$repo"
 }
 
+# A private apt configuration in $1: its own sources list, pins, package lists, cache and an
+# empty dpkg status, so that the host's sources and packages are left alone and nothing counts
+# as installed. The host's other settings (a proxy, say) still apply.
+private_apt() {
+  local dir=$1 && shift
+  apt-get -o Dir::Etc::SourceList="$dir/sources.list" -o Dir::Etc::SourceParts="$dir/parts" \
+    -o Dir::Etc::Preferences="$dir/preferences" -o Dir::Etc::PreferencesParts="$dir/parts" \
+    -o Dir::State::Lists="$dir/lists" -o Dir::State::status="$dir/status" \
+    -o Dir::State::extended_states="$dir/extended_states" -o Dir::Cache="$dir/cache" \
+    -o Acquire::Languages=none -o APT::Sandbox::User=root "$@"
+}
+# $1: the folder, $2: the line of its sources list.
+new_private_apt() {
+  rm -rf "$1"
+  mkdir -p "$1/lists/partial" "$1/cache/archives/partial" "$1/parts"
+  : >"$1/status"
+  echo "$2" >"$1/sources.list"
+}
+
 # Bookworm's qemu-i386 (7.2) is far too slow for Wine and crashes wineboot; trixie's (10.0) is
-# a static binary that works. A private apt configuration leaves the host's sources alone.
+# a static binary that works.
 fetch_qemu() {
-  local apt=$base/apt
-  rm -rf "$apt"
-  mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/parts"
-  echo "deb $(mirror) trixie main" >"$apt/sources.list"
-  local opts=(-o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts="$apt/parts"
-    -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache"
-    -o Acquire::Languages=none -o APT::Sandbox::User=root)
-  apt-get "${opts[@]}" update
-  (cd "$apt" && apt-get "${opts[@]}" download qemu-user)
+  local apt=$base/apt-qemu
+  new_private_apt "$apt" "deb $(mirror) trixie main"
+  private_apt "$apt" update
+  (cd "$apt" && private_apt "$apt" download qemu-user)
   dpkg-deb --fsys-tarfile "$apt"/qemu-user_*.deb | tar -x -C "$apt" ./usr/bin/qemu-i386
   "$apt/usr/bin/qemu-i386" --version
   mv "$apt/usr/bin/qemu-i386" "$qemu"
@@ -113,29 +129,71 @@ register() {
   [ -e "$entry" ] || echo ":tavix-i386:M::$magic:$mask:$qemu:FP" >"$binfmt/register"
 }
 
-bootstrap() {
+# The root holds Wine and what it runs on, nothing else: the i386 and amd64 Wine with their
+# libraries, libc-bin for the C.UTF-8 locale, tzdata for the clock's zone, and an amd64 dash
+# for /bin/sh, so that Debian's wrapper scripts run natively. The host's apt picks and fetches
+# them, and the host's dpkg-deb and tar unpack them: only Wine itself runs under qemu.
+packages=(wine wine32 wine64:amd64 libc-bin tzdata dash:amd64)
+download() {
+  new_private_apt "$apt" "deb $(mirror) bookworm main"
+  local arch=(-o APT::Architecture=i386 -o APT::Architectures::=i386 -o APT::Architectures::=amd64)
+  private_apt "$apt" "${arch[@]}" update
+  private_apt "$apt" "${arch[@]}" install -y --download-only --no-install-recommends "${packages[@]}"
+}
+
+unpack() {
   unmount_all
+  # The prefixes and the markers of an earlier root go with it.
+  rm -f "$base"/.prefix-booted "$base"/.prefix64-booted "$base"/.bootstrapped "$base"/.wine*-installed
   rm -rf --one-file-system "$root"
-  debootstrap --arch=i386 --variant=minbase bookworm "$root" "$(mirror)"
+  # Bookworm's merged /usr: the packages' /bin, /lib and /lib64 land below /usr.
+  mkdir -p "$root"/usr/{bin,sbin,lib,lib64}
+  local dir deb
+  for dir in bin sbin lib lib64; do ln -s "usr/$dir" "$root/$dir"; done
+  for deb in "$apt"/cache/archives/*.deb; do
+    dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$root" --keep-directory-symlink
+  done
+  configure
+  rm -rf "$apt"
 }
 
-install_wine() {
-  chroot "$root" /usr/bin/env DEBIAN_FRONTEND=noninteractive sh -ec 'dpkg --configure -a
-    apt-get update; apt-get install -y --no-install-recommends wine wine32; apt-get clean'
+# What the maintainer scripts, which do not run here, would have made that Wine needs.
+configure() {
+  echo 'root:x:0:0:root:/root:/bin/sh' >"$root/etc/passwd"
+  echo 'root:x:0:' >"$root/etc/group"
+  install -d -m 700 "$root/root"
+  install -d "$root/opt" # the prefixes' parent: Wine makes only the prefix itself
+  install -d -m 1777 "$root/tmp" "$root/var/tmp"
+  ln -sfn /usr/share/zoneinfo/Etc/UTC "$root/etc/localtime"
+  echo Etc/UTC >"$root/etc/timezone"
+  # wine's alternatives: wine, wineserver, wineboot and the others point at their -stable names.
+  local link
+  for link in "$root"/usr/bin/*-stable; do ln -sfn "${link##*/}" "${link%-stable}"; done
+  # libwine's: Wine's builtin zlib1.dll, made from the MinGW one, for either half of Wine.
+  local triplet arch
+  for triplet in i386-linux-gnu x86_64-linux-gnu; do
+    for arch in i686:i386 x86_64:x86_64; do
+      builtin_dll "$root/usr/${arch%:*}-w64-mingw32/lib/zlib1.dll" \
+        "$root/usr/lib/$triplet/wine/${arch#*:}-windows/zlib1.dll"
+    done
+  done
+  # libc-bin's: the loaders' library cache, made by the host's ldconfig.
+  ldconfig -r "$root"
+  # Debian's wrapper starts wineserver with -p0: it then quits as soon as a program ends, and
+  # the next run pays Wine's whole start-up again. Wine's default is 3 s.
+  local ws=$root/usr/lib/wine/wineserver
+  sed -i 's/ -p0 / /' "$ws"
+  if grep -q -- -p0 "$ws"; then die "$ws: -p0 is still there"; fi
 }
 
-# Debian's wrapper starts wineserver with -p0: it then quits as soon as a program ends, and
-# the next run pays Wine's whole start-up again. Wine's default is 3 s. dpkg's copy of the
-# wrapper, shared by the i386 and amd64 packages, is diverted aside, so updates leave ours be.
-# Setups before the amd64 Wine edited dpkg's copy in place, which dpkg refuses to share: it goes.
-install_wine64() {
-  local ws=/usr/lib/wine/wineserver
-  grep -qs ' -p0 ' "$root$ws" || rm -f "$root$ws"
-  chroot "$root" /usr/bin/env DEBIAN_FRONTEND=noninteractive sh -ec "dpkg --configure -a
-    dpkg-divert --local --rename --divert $ws.debian --add $ws
-    dpkg --add-architecture amd64; apt-get update
-    apt-get install -y --no-install-recommends wine64; apt-get clean"
-  sed 's/ -p0 / /' "$root$ws.debian" >"$root$ws" && chmod 755 "$root$ws"
+# A PE dll marked as one of Wine's builtins, as libwine's maintainer script makes it.
+builtin_dll() {
+  {
+    head -c 64 "$1"
+    printf 'Wine builtin DLL'
+    head -c 16 /dev/zero
+    tail -c +97 "$1"
+  } >"$2"
 }
 
 boot_prefix() {
@@ -148,17 +206,17 @@ boot_prefix() {
 setup() {
   case $base/ in "$repo"/*) die "$base must lie outside $repo" ;; esac
   mkdir -p "$base"
-  if ! command -v debootstrap >/dev/null; then
-    timed "installing debootstrap" sh -ec \
-      'apt-get update -q; apt-get install -y -q --no-install-recommends debootstrap'
-  fi
   if [ ! -x "$qemu" ]; then timed "fetching qemu-i386 from trixie" fetch_qemu; fi
   register
-  once bootstrapped "debootstrap i386 bookworm" bootstrap
+  # A root that debootstrap made, before the packages were unpacked here, is kept once it
+  # holds both Wines; anything less is unpacked afresh.
+  if [ -e "$base/.wine64-installed" ] && [ ! -e "$base/.unpacked" ]; then touch "$base/.unpacked"; fi
+  if [ ! -e "$base/.unpacked" ]; then
+    timed "downloading wine's packages" download
+    once unpacked "unpacking them into the root" unpack
+  fi
   mount_root
-  once wine-installed "installing wine in the root" install_wine
   once prefix-booted "wineboot -i in $prefix" boot_prefix ""
-  once wine64-installed "installing the amd64 wine in the root" install_wine64
   once prefix64-booted "wineboot -i in $prefix64" boot_prefix 64
 }
 
