@@ -1,11 +1,19 @@
-// Gives up as the start-up code does when it cannot set the run up, linked as the exe is with its
-// terminate_win.cpp, where every abnormal end (out of memory included) ends the same way: at
-// once, with exit code 3.
+// Gives up in one of the ways the exe may, linked as the exe is with its terminate_win.cpp, where
+// every abnormal end ends the same way: at once, with exit code 3. The argument picks the way:
+// "abort", "memory" (operator new failing: an uncaught std::bad_alloc) or anything else (the
+// start-up code giving up).
 #include <windows.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <new>
 
 extern "C" void _amsg_exit(int);
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR how, int) {
+  if (how[0] == L'a') std::abort();
+  void* volatile memory = how[0] == L'm' ? ::operator new(SIZE_MAX / 4) : nullptr;
+  if (memory != nullptr) return 0;
   _amsg_exit(8);
   return 0;
 }
