@@ -15,6 +15,7 @@ enum Setup {
   kPlain,
   kOnlyIn64BitView,  // the product's values in the 64-bit view only
   kReadOnly,         // the cached file read-only
+  kNoCachedFile,     // the cached file missing
   kHardLink,         // the log's name a second name of another file
   kOddLength,        // "Transforms" stored with one byte more than its text, and no NUL
   kSystemTemp,       // the temporary folder SYSTEM's, below the system folder
@@ -69,6 +70,7 @@ const Case kCases[] = {
     {.name = "ValueAB", .before = L"A;B", .log = kKept},
     {.name = "ValueOfOddLength", .before = L"*;A", .after = L"A", .setup = kOddLength},
     {.name = "CachedFileReadOnly", .log = "START GATE X86 REPLACED NOTREMOVED", .setup = kReadOnly},
+    {.name = "CachedFileMissing", .log = "START GATE X86 REPLACED NOTREMOVED", .setup = kNoCachedFile},
     {.name = "ProductKeyOnlyIn64BitView", .setup = kOnlyIn64BitView},
     {.name = "LogIsAHardLink", .setup = kHardLink},
     {.name = "SystemTemporaryFolder", .setup = kSystemTemp},
@@ -140,7 +142,7 @@ std::string Seed(const Case& c) {
   SetEnvironmentVariableW(L"TMP", tmp.c_str());
   PutFile(L"C:\\tavix\\kept.txt", "kept");  // the other name of a log that is a hard link
   if (c.setup == kHardLink) fs::create_hard_link(L"C:\\tavix\\kept.txt", kLog);
-  PutFile(Cached(c), "transform");
+  if (c.setup != kNoCachedFile) PutFile(Cached(c), "transform");
   if (c.setup == kReadOnly) SetFileAttributesW(Cached(c).c_str(), FILE_ATTRIBUTE_READONLY);
   return std::string();
 }
@@ -165,7 +167,8 @@ TEST_P(RunTest, Run) {
   const Value transforms = GetValue(HKEY_CLASSES_ROOT, 0, Key(c), L"Transforms");
   const Value after = Value({REG_SZ, Expand(c, c.after) + L'\0'});
   EXPECT_EQ(transforms, replaced ? after : Value({REG_EXPAND_SZ, Expand(c, c.before) + L'\0'}));
-  EXPECT_EQ(GetFile(Cached(c)).has_value(), !Has(c.log, "REMOVED")) << "the cached file is there";
+  const bool kept = !Has(c.log, "REMOVED") && c.setup != kNoCachedFile;
+  EXPECT_EQ(GetFile(Cached(c)).has_value(), kept) << "the cached file is there";
 }
 
 INSTANTIATE_TEST_SUITE_P(Machines, RunTest, testing::ValuesIn(kCases),
