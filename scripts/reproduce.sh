@@ -16,7 +16,9 @@ x86=$(realpath -e "${2:-$top/dist/x86/$exe}")
 copy=$top/build/reproduce/src
 rm -rf "$copy"
 mkdir -p "$copy"
-git -C "$top" ls-files -z | tar -C "$top" --null -T - -c | tar -C "$copy" -x
+# New modification times (--touch), as a clone on another day has them: a build that embeds a
+# source file's time then differs.
+git -C "$top" ls-files -z | tar -C "$top" --null -T - -c | tar -C "$copy" -x --touch
 cd "$copy"
 
 differs=0
