@@ -1,7 +1,6 @@
-// Gives up in one of the ways the exe may, linked as the exe is with its terminate_win.cpp, where
-// every abnormal end ends the same way: at once, with exit code 3. The argument picks the way:
-// "abort", "memory" (operator new failing: an uncaught std::bad_alloc) or anything else (the
-// start-up code giving up).
+// Gives up as the exe may, linked as the exe is with its terminate_win.cpp: each way ends at once
+// with exit code 3. The argument picks it: "abort", "memory" (operator new failing, an uncaught
+// std::bad_alloc) or anything else (the start-up code giving up).
 #include <windows.h>
 
 #include <cstdint>

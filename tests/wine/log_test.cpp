@@ -68,7 +68,7 @@ const LogCase kLogCases[] = {
     {.name = "JunctionOwnedByUsers", .folderTag = kJunction, .access = L"O:BUD:(A;;FA;;;BA)"},
     {.name = "RelativeLinkOfAdministrators", .lands = 2, .folderTag = kLink, .target = L"target", .access = kAdministrators},
     {.name = "JunctionTargetUnreadable", .folderTag = kJunction, .target = nullptr, .access = kAdministrators, .names = kUnnamed},
-    {.name = "JunctionToItself", .folderTag = kJunction, .target = L"\\??\\C:\\tavix\\logs\\folder", .access = kAdministrators},
+    {.name = "JunctionToItself", .folderTag = kJunction, .target = L"\\??\\C:\\tavix\\logs\\folder", .access = kAdministrators, .names = kUnnamed},
     {.name = "JunctionToUsersJunction", .folderTag = kJunction, .target = L"\\??\\C:\\tavix\\logs\\via", .access = kAdministrators},
     {.name = "JunctionToAdministratorsJunction", .lands = 2, .folderTag = kJunction, .target = L"\\??\\C:\\tavix\\logs\\hop", .access = kAdministrators},
 };

@@ -19,7 +19,7 @@ enum Setup {
   kHardLink,         // the log's name a second name of another file
   kOddLength,        // "Transforms" stored with one byte more than its text, and no NUL
   kSystemTemp,       // the temporary folder SYSTEM's, below the system folder
-  kLongTemp,         // the temporary folder longer than 260 characters: the log goes to kFallback
+  kLongTemp,         // TMP of 260 characters, too long with its NUL: the log goes to kFallback
 };
 
 struct Case {
@@ -126,7 +126,9 @@ std::string Seed(const Case& c) {
   if (c.setup == kOnlyIn64BitView && oneView) return "needs two views; a 32-bit Windows has one";
   Reset();
   const REGSAM view = c.setup == kOnlyIn64BitView ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-  PutValue(HKEY_LOCAL_MACHINE, view, kProductKey, L"BuildVersion", c.build);
+  // The build with a NUL and more behind it: the text read ends at the first NUL.
+  PutValue(HKEY_LOCAL_MACHINE, view, kProductKey, L"BuildVersion",
+           c.build + std::wstring({L'\0', L'9'}));
   PutValue(HKEY_LOCAL_MACHINE, view, kProductKey, L"upiMasterID", c.code);
   // Where there are two views, the 32-bit one is read first: the other holds another build.
   if (!oneView && view == KEY_WOW64_32KEY) {
@@ -138,7 +140,7 @@ std::string Seed(const Case& c) {
   const DWORD bytes = static_cast<DWORD>(transforms.size() + 1) * 2 - (odd ? 3 : 0);
   PutValue(HKEY_CLASSES_ROOT, 0, Key(c), L"Transforms", transforms, REG_EXPAND_SZ, bytes);
   fs::create_directories(Temp(c));
-  const std::wstring tmp = c.setup == kLongTemp ? kTemp + std::wstring(300, L'x') + L'\\' : Temp(c);
+  const std::wstring tmp = c.setup == kLongTemp ? kTemp + std::wstring(245, L'x') + L'\\' : Temp(c);
   SetEnvironmentVariableW(L"TMP", tmp.c_str());
   PutFile(L"C:\\tavix\\kept.txt", "kept");  // the other name of a log that is a hard link
   if (c.setup == kHardLink) fs::create_hard_link(L"C:\\tavix\\kept.txt", kLog);
