@@ -23,13 +23,28 @@ bool NamedAs(HANDLE entry, const std::wstring& expected) {
   return name.empty() || expected.empty() || SameName(name, expected);
 }
 
+// Whether the open handles `a` and `b` are one file: one volume, one index.
+bool SameFile(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION one{};
+  BY_HANDLE_FILE_INFORMATION other{};
+  if (!GetFileInformationByHandle(a, &one)) return false;
+  if (!GetFileInformationByHandle(b, &other)) return false;
+  return one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+         one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
+}
+
 // A handle to write the open `entry` through, when the entry passes the
 // checks at the log's name and is `expected` by name; empty otherwise.
 ScopedHandle Kept(const ScopedHandle& entry, const std::wstring& expected) {
   if (GetFileType(entry.get()) != FILE_TYPE_DISK) return ScopedHandle();
-  BY_HANDLE_FILE_INFORMATION information{};
-  if (!GetFileInformationByHandle(entry.get(), &information)) return ScopedHandle();
-  if (information.nNumberOfLinks != 1) return ScopedHandle();
+  // The link count alone: GetFileInformationByHandle would also ask the
+  // volume for its serial number, which under Wine takes a round trip to
+  // another process on every run.
+  FILE_STANDARD_INFO standard{};
+  if (!GetFileInformationByHandleEx(entry.get(), FileStandardInfo, &standard, sizeof standard)) {
+    return ScopedHandle();
+  }
+  if (standard.NumberOfLinks != 1) return ScopedHandle();
   ULONG tag = 0;
   if (!TagOf(entry.get(), tag)) return ScopedHandle();
   if (IsReparseTagNameSurrogate(tag)) return ScopedHandle();
@@ -39,15 +54,10 @@ ScopedHandle Kept(const ScopedHandle& entry, const std::wstring& expected) {
   // compression) that must see the writes, so it is opened through that
   // filter; as that open follows whatever stands there by then, it is kept
   // only if it reached the file checked. Any other open follows nothing.
-  ScopedHandle kept(ReOpenFile(entry.get(), GENERIC_WRITE, kShareAll,
+  ScopedHandle kept(ReOpenFile(entry.get(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, kShareAll,
                                tag == 0 ? FILE_FLAG_OPEN_REPARSE_POINT : 0));
   if (tag == 0) return kept;
-  BY_HANDLE_FILE_INFORMATION reached{};
-  if (!GetFileInformationByHandle(kept.get(), &reached)) return ScopedHandle();
-  const bool same = reached.dwVolumeSerialNumber == information.dwVolumeSerialNumber &&
-                    reached.nFileIndexHigh == information.nFileIndexHigh &&
-                    reached.nFileIndexLow == information.nFileIndexLow;
-  return same ? std::move(kept) : ScopedHandle();
+  return SameFile(entry.get(), kept.get()) ? std::move(kept) : ScopedHandle();
 }
 
 // Deletes the open `file`, which this run created and refused, through its

@@ -226,11 +226,10 @@ DWORD SweptRun(std::size_t failAt) {
       TAVIX_SWEPT(GetSystemWindowsDirectoryW, UINT{0}), TAVIX_SWEPT(GetFullPathNameW, DWORD{0}),
       TAVIX_SWEPT(CreateFileW, INVALID_HANDLE_VALUE), TAVIX_SWEPT(NtCreateFile, NTSTATUS{-1}),
       TAVIX_SWEPT(GetFileInformationByHandleEx, FALSE), TAVIX_SWEPT(GetFileType, DWORD{0}),
-      TAVIX_SWEPT(GetFileInformationByHandle, FALSE), TAVIX_SWEPT(CompareStringOrdinal, 0),
-      TAVIX_SWEPT(ReOpenFile, INVALID_HANDLE_VALUE), TAVIX_SWEPT(SetEndOfFile, FALSE),
-      TAVIX_SWEPT(SetFileInformationByHandle, FALSE), TAVIX_SWEPT(WriteFile, FALSE),
-      TAVIX_SWEPT(OpenProcessToken, FALSE), TAVIX_SWEPT(GetTokenInformation, FALSE),
-      TAVIX_SWEPT(WideCharToMultiByte, 0)};
+      TAVIX_SWEPT(CompareStringOrdinal, 0), TAVIX_SWEPT(ReOpenFile, INVALID_HANDLE_VALUE),
+      TAVIX_SWEPT(SetEndOfFile, FALSE), TAVIX_SWEPT(SetFileInformationByHandle, FALSE),
+      TAVIX_SWEPT(WriteFile, FALSE), TAVIX_SWEPT(OpenProcessToken, FALSE),
+      TAVIX_SWEPT(GetTokenInformation, FALSE), TAVIX_SWEPT(WideCharToMultiByte, 0)};
   // clang-format on
   g_calls.clear();
   g_failAt = failAt;
