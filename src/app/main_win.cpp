@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "app/driver.h"
-#include "log/link_trust.h"
+#include "log/elevation.h"
 
 namespace {
 

@@ -27,14 +27,19 @@ ScopedHandle OpenAt(HANDLE folder, const std::wstring& name, ACCESS_MASK access,
 
 bool TagOf(HANDLE entry, ULONG& tag) {
   FILE_ATTRIBUTE_TAG_INFO information{};
-  if (!GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &information,
-                                    sizeof information)) {
-    return false;
+  if (GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &information, sizeof information)) {
+    // The tag means something only where the attribute says so.
+    const bool reparsePoint = (information.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    tag = reparsePoint ? information.ReparseTag : 0;
+    return true;
   }
-  // The tag means something only where the attribute says so.
-  const bool reparsePoint = (information.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  tag = reparsePoint ? information.ReparseTag : 0;
-  return true;
+  // FAT and exFAT do not answer the tag query (ERROR_INVALID_PARAMETER): they
+  // have no reparse points, which the attributes every file system answers
+  // then show. A reparse point whose tag cannot be read stays unknown.
+  FILE_BASIC_INFO basic{};
+  if (!GetFileInformationByHandleEx(entry, FileBasicInfo, &basic, sizeof basic)) return false;
+  tag = 0;
+  return (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
 std::wstring NameOf(HANDLE entry, bool folder) {

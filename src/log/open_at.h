@@ -18,7 +18,8 @@ ScopedHandle OpenAt(HANDLE folder, const std::wstring& name, ACCESS_MASK access,
                     ULONG disposition, ULONG options);
 
 // The reparse tag of an open entry in `tag`, 0 for none; false when it cannot
-// be read.
+// be read. Where the tag query is not answered (FAT), an entry without the
+// reparse-point attribute has none.
 bool TagOf(HANDLE entry, ULONG& tag);
 
 // The path of an open entry on its volume as its file system names it

@@ -36,6 +36,8 @@ inline const std::wstring kTemp = L"C:\\tavix\\temp\\";  // the cases' temporary
 inline const std::wstring kLog = kTemp + kLogName;
 inline const std::wstring kFallback = L"C:\\temp\\";  // the product's fallback folder
 inline std::wstring g_exe;                            // the exe under test, from --exe=
+inline std::wstring g_inheritedTmp;   // TMP as this program inherited it, empty for none
+inline std::wstring g_inheritedTemp;  // the temporary folder GetTempPathW gave with it
 
 // A folder as this system names it: GetSystemWindowsDirectoryW, GetSystemDirectoryW.
 inline std::wstring SystemFolder(UINT(WINAPI* get)(LPWSTR, UINT)) {
@@ -46,6 +48,11 @@ inline std::wstring SystemFolder(UINT(WINAPI* get)(LPWSTR, UINT)) {
 inline std::wstring CachedFile(const std::wstring& code) {
   return SystemFolder(GetSystemWindowsDirectoryW) + L"\\Installer\\" + code +
          L"\\VelmoranTavix.mst";
+}
+inline std::wstring TempPath() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  return std::wstring(folder, length <= MAX_PATH ? length : 0);
 }
 // The temporary folder of SYSTEM with its profile loaded, below the system folder.
 inline std::wstring SystemTemp() {
@@ -68,6 +75,7 @@ inline void Reset() {
   fs::remove_all(L"C:\\tavix", ignored);
   fs::remove(SystemTemp() + kLogName, ignored);
   fs::remove(kFallback + kLogName, ignored);
+  if (!g_inheritedTemp.empty()) fs::remove(g_inheritedTemp + kLogName, ignored);
 }
 
 inline void PutFile(const std::wstring& path, const std::string& bytes) {

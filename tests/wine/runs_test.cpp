@@ -20,6 +20,9 @@ enum Setup {
   kOddLength,        // "Transforms" stored with one byte more than its text, and no NUL
   kSystemTemp,       // the temporary folder SYSTEM's, below the system folder
   kLongTemp,         // TMP of 260 characters, too long with its NUL: the log goes to kFallback
+  kShortTemp,        // TMP the 8.3 short name of a folder with a long name
+  kExtendedTemp,     // TMP behind "\\?\"
+  kInheritedTemp,    // TMP as this program inherited it
 };
 
 struct Case {
@@ -75,6 +78,9 @@ const Case kCases[] = {
     {.name = "LogIsAHardLink", .setup = kHardLink},
     {.name = "SystemTemporaryFolder", .setup = kSystemTemp},
     {.name = "LongTemporaryFolder", .setup = kLongTemp},
+    {.name = "ShortNamedTemporaryFolder", .setup = kShortTemp},
+    {.name = "ExtendedLengthTemporaryFolder", .setup = kExtendedTemp},
+    {.name = "InheritedTemporaryFolder", .setup = kInheritedTemp},
 };
 // clang-format on
 
@@ -84,9 +90,30 @@ bool Has(const char* words, const std::string& word) {
 bool Is64(const Case& c) { return std::wstring(c.code) == kCode64; }
 std::wstring Key(const Case& c) { return Is64(c) ? kInstaller64 : kInstaller32; }
 std::wstring Cached(const Case& c) { return CachedFile(Is64(c) ? kCode64 : kCode32); }
+const std::wstring kLongNamed = L"C:\\tavix\\A long temporary folder\\";
+std::wstring Tmp(const Case& c) {  // TMP as the run gets it
+  wchar_t shortName[MAX_PATH] = {};
+  switch (c.setup) {
+    case kSystemTemp:
+      return SystemTemp();
+    case kLongTemp:
+      return kTemp + std::wstring(245, L'x') + L'\\';
+    case kShortTemp:
+      GetShortPathNameW(kLongNamed.c_str(), shortName, MAX_PATH);
+      return shortName;
+    case kExtendedTemp:
+      return L"\\\\?\\" + kTemp;
+    case kInheritedTemp:
+      return g_inheritedTmp;
+    default:
+      return kTemp;
+  }
+}
 std::wstring Temp(const Case& c) {  // where the log goes
-  if (c.setup == kLongTemp) return kFallback;
-  return c.setup == kSystemTemp ? SystemTemp() : kTemp;
+  if (c.setup == kInheritedTemp) return g_inheritedTemp;
+  if (c.setup == kShortTemp) return kLongNamed;
+  if (c.setup == kSystemTemp) return SystemTemp();
+  return c.setup == kLongTemp ? kFallback : kTemp;
 }
 std::wstring Expand(const Case& c, const wchar_t* value) {
   return std::regex_replace(value, std::wregex(L"\\*"), Cached(c));
@@ -140,8 +167,10 @@ std::string Seed(const Case& c) {
   const DWORD bytes = static_cast<DWORD>(transforms.size() + 1) * 2 - (odd ? 3 : 0);
   PutValue(HKEY_CLASSES_ROOT, 0, Key(c), L"Transforms", transforms, REG_EXPAND_SZ, bytes);
   fs::create_directories(Temp(c));
-  const std::wstring tmp = c.setup == kLongTemp ? kTemp + std::wstring(245, L'x') + L'\\' : Temp(c);
-  SetEnvironmentVariableW(L"TMP", tmp.c_str());
+  const std::wstring tmp = Tmp(c);
+  const bool noShortName = tmp.empty() || tmp == kLongNamed;
+  if (c.setup == kShortTemp && noShortName) return "the volume makes no short names";
+  SetEnvironmentVariableW(L"TMP", tmp.empty() ? nullptr : tmp.c_str());
   PutFile(L"C:\\tavix\\kept.txt", "kept");  // the other name of a log that is a hard link
   if (c.setup == kHardLink) fs::create_hard_link(L"C:\\tavix\\kept.txt", kLog);
   if (c.setup != kNoCachedFile) PutFile(Cached(c), "transform");
@@ -224,6 +253,7 @@ DWORD SweptRun(std::size_t failAt) {
       TAVIX_SWEPT(RegQueryValueExW, denied), TAVIX_SWEPT(RegCreateKeyExW, denied),
       TAVIX_SWEPT(RegSetValueExW, denied), TAVIX_SWEPT(GetTempPathW, DWORD{MAX_PATH + 1}),
       TAVIX_SWEPT(GetSystemWindowsDirectoryW, UINT{0}), TAVIX_SWEPT(GetFullPathNameW, DWORD{0}),
+      TAVIX_SWEPT(GetLongPathNameW, DWORD{0}),
       TAVIX_SWEPT(CreateFileW, INVALID_HANDLE_VALUE), TAVIX_SWEPT(NtCreateFile, NTSTATUS{-1}),
       TAVIX_SWEPT(GetFileInformationByHandleEx, FALSE), TAVIX_SWEPT(GetFileType, DWORD{0}),
       TAVIX_SWEPT(CompareStringOrdinal, 0), TAVIX_SWEPT(ReOpenFile, INVALID_HANDLE_VALUE),
@@ -326,6 +356,10 @@ int wmain(int argc, wchar_t** argv) {
   using namespace tavix;
   testing::InitGoogleTest(&argc, argv);  // which leaves the one argument of its own
   if (argc == 2) g_exe = std::wstring(argv[1]).substr(std::wcslen(L"--exe="));
+  g_inheritedTmp.resize(GetEnvironmentVariableW(L"TMP", nullptr, 0));
+  GetEnvironmentVariableW(L"TMP", g_inheritedTmp.data(), static_cast<DWORD>(g_inheritedTmp.size()));
+  if (!g_inheritedTmp.empty()) g_inheritedTmp.pop_back();  // its NUL
+  g_inheritedTemp = TempPath();
   bool installed = false;
   for (const wchar_t* path : {kProductKey, kInstaller32, kInstaller64}) {
     const HKEY root = path == kProductKey ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
