@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The test command's lint: clang-format over the C++ files of src, tests, tools and bench;
+# The test command's lint: clang-format over the C++ files of src, tests and tools;
 # clang-tidy's one-declaration-per-statement check over the product, the test programs and the
 # tools of the win64 tree and the headers they include; actionlint over the GitHub workflows.
 # Reports every finding and exits 1 if there was any.
@@ -9,7 +9,7 @@ top=$PWD
 status=0
 
 # Tracked files and new ones that git does not ignore.
-mapfile -t sources < <(git ls-files --cached --others --exclude-standard -- src tests tools bench |
+mapfile -t sources < <(git ls-files --cached --others --exclude-standard -- src tests tools |
   grep -E '\.(cpp|h)$')
 if ! clang-format --dry-run -Werror "${sources[@]}"; then status=1; fi
 
