@@ -5,8 +5,9 @@ inline std::ptrdiff_t ReferenceReplaceAll(std::wstring& text, const std::wstring
                                           const std::wstring& replacement) {
   std::ptrdiff_t count = 0;
   for (std::size_t at = text.find(pattern); at != std::wstring::npos;
-       at = text.find(pattern, at + replacement.size()), ++count) {
+       at = text.find(pattern, at + replacement.size())) {
     text.replace(at, pattern.size(), replacement);
+    ++count;
   }
   return count;
 }

@@ -37,7 +37,7 @@ inline const std::wstring kLog = kTemp + kLogName;
 inline const std::wstring kFallback = L"C:\\temp\\";  // the product's fallback folder
 inline std::wstring g_exe;                            // the exe under test, from --exe=
 inline std::wstring g_inheritedTmp;   // TMP as this program inherited it, empty for none
-inline std::wstring g_inheritedTemp;  // the temporary folder GetTempPathW gave with it
+inline std::wstring g_inheritedTemp;  // the temporary folder Windows gave with it
 
 // A folder as this system names it: GetSystemWindowsDirectoryW, GetSystemDirectoryW.
 inline std::wstring SystemFolder(UINT(WINAPI* get)(LPWSTR, UINT)) {
@@ -49,18 +49,12 @@ inline std::wstring CachedFile(const std::wstring& code) {
   return SystemFolder(GetSystemWindowsDirectoryW) + L"\\Installer\\" + code +
          L"\\VelmoranTavix.mst";
 }
-inline std::wstring TempPath() {
-  wchar_t folder[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-  return std::wstring(folder, length <= MAX_PATH ? length : 0);
-}
 // The temporary folder of SYSTEM with its profile loaded, below the system folder.
 inline std::wstring SystemTemp() {
   return SystemFolder(GetSystemDirectoryW) + L"\\config\\systemprofile\\AppData\\Local\\Temp\\";
 }
 
-// The product's keys, in both views; C:\tavix, the product's Installer folders, the logs in
-// SYSTEM's temporary folder and C:\temp. Everything the tests write, and all they delete.
+// Deletes all the tests write: the product's keys and Installer folders, C:\tavix, the logs.
 inline void Reset() {
   for (const wchar_t* path : {kProductKey, kInstaller32, kInstaller64}) {
     const HKEY root = path == kProductKey ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
@@ -100,14 +94,15 @@ inline void PutValue(HKEY root, REGSAM view, const std::wstring& path, const wch
   RegCloseKey(key);
 }
 
-// The type and data (NULs included) in this process's view or, with `view`, the 32-bit one.
+// The type and data (NULs included) of a value below HKEY_CLASSES_ROOT.
 using Value = std::optional<std::pair<DWORD, std::wstring>>;
-inline Value GetValue(HKEY root, REGSAM view, const std::wstring& path, const wchar_t* name) {
+inline Value GetValue(const std::wstring& path, const wchar_t* name) {
   std::wstring data(2048, L'\0');
   DWORD type = 0;
   DWORD size = 4096;
-  const DWORD flags = RRF_RT_ANY | RRF_NOEXPAND | (view ? RRF_SUBKEY_WOW6432KEY : 0);
-  if (RegGetValueW(root, path.c_str(), name, flags, &type, data.data(), &size) != ERROR_SUCCESS) {
+  const DWORD flags = RRF_RT_ANY | RRF_NOEXPAND;
+  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), name, flags, &type, data.data(), &size) !=
+      ERROR_SUCCESS) {
     return std::nullopt;
   }
   return std::pair(type, data.substr(0, size / 2));
@@ -119,8 +114,7 @@ inline std::string MaskTimes(const std::string& log) {  // each line's HH:MM:SS 
   return std::regex_replace(log, std::regex("(^|\n)[0-9]{2}:[0-9]{2}:[0-9]{2}"), "$1##:##:##");
 }
 
-// The full 32-bit exit code of the exe under test, run with this process's environment; started
-// again where it could not be started, as Wine now and then fails to start a process.
+// The exe's full 32-bit exit code, in this environment; started again if Wine fails to start it.
 inline DWORD RunExe() {
   intptr_t started = _wspawnl(_P_NOWAIT, g_exe.c_str(), g_exe.c_str(), nullptr);
   if (started == -1) started = _wspawnl(_P_NOWAIT, g_exe.c_str(), g_exe.c_str(), nullptr);
@@ -145,17 +139,16 @@ class Bend {
   Bend(const char* name, F replacement) {
     auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
     const LONG headersAt = reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew;
-    const auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + headersAt);
-    const DWORD importsAt =
-        headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + importsAt);
-         dll->Name != 0 && slot_ == nullptr; ++dll) {
+    const auto& imports = reinterpret_cast<IMAGE_NT_HEADERS*>(base + headersAt)
+                              ->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         dll->Name != 0; ++dll) {
       const auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
-      for (std::size_t i = 0; names[i].u1.AddressOfData != 0 && slot_ == nullptr; ++i) {
-        if (IMAGE_SNAP_BY_ORDINAL(names[i].u1.Ordinal)) continue;
+      for (std::size_t i = 0; names[i].u1.AddressOfData != 0; ++i) {
         const auto* import =
             reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names[i].u1.AddressOfData);
-        if (std::strcmp(import->Name, name) == 0) {
+        const bool byName = !IMAGE_SNAP_BY_ORDINAL(names[i].u1.Ordinal);
+        if (byName && std::strcmp(import->Name, name) == 0) {
           slot_ = reinterpret_cast<void**>(base + dll->FirstThunk) + i;
         }
       }
